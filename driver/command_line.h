@@ -1,0 +1,17 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "driver/run_settings.h"
+#include "errors/win32_error.h"
+
+// Fills `settings` from the arguments (argv[0] is the program and is skipped).
+// Prints the usage text for no arguments or a help option; logs every error
+// (category "ProcessCmdLine") and returns 87 for it. runTests is true only for
+// a complete, valid command line, which also names the run's test file.
+Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& settings, bool& runTests);
+
+// The standard string-to-int rules in base 10: leading white space, an optional
+// sign, digits up to the first other character. False when no digit was read or
+// the value lies outside the signed 32-bit range.
+bool ParseInt32(const std::wstring& text, std::int32_t& value);

@@ -1,0 +1,37 @@
+#include "driver/ini_string.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <new>
+
+#include "fsutil/file_tree.h"
+
+namespace {
+
+constexpr DWORD kBufferStep = 4096;
+
+} // namespace
+
+Win32Error GetIniString(const std::wstring& filePath, const std::wstring& section, const std::wstring& key,
+                        std::wstring* value) {
+    if (value == nullptr)
+        return win32::kInvalidParameter;
+    value->clear();
+    if (!FileExists(filePath))
+        return win32::kFileNotFound;
+    for (DWORD size = kBufferStep;; size += kBufferStep) {
+        std::unique_ptr<wchar_t[]> buffer(new (std::nothrow) wchar_t[size]());
+        if (!buffer)
+            return win32::kOutOfMemory;
+        const DWORD count = GetPrivateProfileStringW(section.c_str(), key.c_str(), nullptr, buffer.get(), size,
+                                                     filePath.c_str());
+        if (count == 0)
+            return win32::kNotFound; // missing, or present with an empty value
+        // A value cut short to fit comes back as size - 1 characters.
+        if (count < size - 1) {
+            value->assign(buffer.get());
+            return 0;
+        }
+    }
+}

@@ -1,0 +1,55 @@
+// Read tests: every key of the test file read back, once through the system's
+// profile function and once with the tool's own line reader. Neither looks at
+// what it reads; they measure the reading.
+#include "driver/decimal_text.h"
+#include "driver/file_io_tests.h"
+#include "driver/ini_string.h"
+#include "driver/stopwatch.h"
+#include "driver/text_file.h"
+#include "logging/logger.h"
+
+Win32Error FileIoTests::ReadPrivateProfileString() {
+    LogMessage(LogLevel::INFO, L"ReadPrivateProfileString", L"Starting GetPrivateProfileString read loop...");
+    const std::wstring section = L"Section1";
+    std::wstring key;
+    key.reserve(16);
+    std::wstring value;
+    value.reserve(32);
+    Stopwatch stopwatch;
+    stopwatch.Start();
+    for (std::uint32_t i = 0; i < settings.iterations; ++i) {
+        key.assign(L"Key");
+        AppendDecimal(key, i);
+        if (const Win32Error code = GetIniString(settings.testFilePath, section, key, &value))
+            return code;
+    }
+    stopwatch.Stop();
+    durations.readPrivateProfileString = static_cast<std::uint64_t>(stopwatch.ElapsedMicroseconds());
+    LogMessage(LogLevel::INFO, L"ReadPrivateProfileString", L"...done.");
+    return 0;
+}
+
+Win32Error FileIoTests::ReadCustomFunction() {
+    TextFile file;
+    if (const Win32Error code = file.SetPath(settings.testFilePath))
+        return code;
+    LogMessage(LogLevel::INFO, L"ReadCustomFunction", L"Starting custom read loop...");
+    std::wstring line;
+    line.reserve(32);
+    Stopwatch stopwatch;
+    stopwatch.Start();
+    for (std::uint32_t i = 0; i < settings.iterations; ++i) {
+        if (const Win32Error code = file.Open(TextFileMode::Read))
+            return code;
+        // Pass i reads the header and the first i key lines.
+        for (std::uint64_t read = 0; read <= i; ++read) {
+            if (!file.ReadLine(line))
+                return win32::kInvalidFunction;
+        }
+        file.Close();
+    }
+    stopwatch.Stop();
+    durations.readCustomFunction = static_cast<std::uint64_t>(stopwatch.ElapsedMicroseconds());
+    LogMessage(LogLevel::INFO, L"ReadCustomFunction", L"...done.");
+    return 0;
+}

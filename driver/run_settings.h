@@ -1,0 +1,19 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// What the command line decided for this run.
+struct RunSettings {
+    std::wstring target;       // directory as typed after -target
+    std::wstring testFilePath; // target + "\" + UUID; empty until the command line was accepted
+    std::uint32_t iterations = 1000;
+};
+
+// Elapsed time of each timed test in microseconds; a slot is written once, when
+// its test's loop has completed without error.
+struct TestDurations {
+    std::uint64_t writeCustomFunction = 0;
+    std::uint64_t readPrivateProfileString = 0;
+    std::uint64_t readCustomFunction = 0;
+    std::uint64_t createDeleteLoop = 0;
+};

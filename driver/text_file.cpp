@@ -1,0 +1,79 @@
+#include "driver/text_file.h"
+
+#include <share.h>
+
+#include <cerrno>
+#include <cwchar>
+
+#include "errors/errno_to_win32.h"
+#include "fsutil/file_tree.h"
+
+namespace {
+
+const wchar_t* ModeString(TextFileMode mode, const std::wstring& path) {
+    switch (mode) {
+    case TextFileMode::Read:
+        return L"rt, ccs=UNICODE";
+    case TextFileMode::Write:
+        return L"wt, ccs=UNICODE";
+    case TextFileMode::Append:
+        // "at" on a missing file would start it without a byte-order mark.
+        return FileExists(path) ? L"at, ccs=UNICODE" : L"wt, ccs=UNICODE";
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TextFile::~TextFile() {
+    Close();
+    path.clear();
+}
+
+Win32Error TextFile::SetPath(const std::wstring& newPath) {
+    Close();
+    if (newPath.empty())
+        return win32::kInvalidParameter;
+    path = newPath;
+    return 0;
+}
+
+Win32Error TextFile::Open(TextFileMode mode) {
+    Close();
+    if (path.empty())
+        return win32::kInvalidParameter;
+    const wchar_t* modeString = ModeString(mode, path);
+    if (modeString == nullptr)
+        return win32::kInvalidParameter;
+    stream = _wfsopen(path.c_str(), modeString, _SH_DENYWR);
+    return stream != nullptr ? 0 : ErrnoToWin32Error(errno);
+}
+
+bool TextFile::ReadLine(std::wstring& line) {
+    if (stream == nullptr)
+        return false;
+    line.clear();
+    for (;;) {
+        const wint_t c = std::fgetwc(stream);
+        if (c == WEOF)
+            return false;
+        if (c == L'\n')
+            return true;
+        line += static_cast<wchar_t>(c);
+    }
+}
+
+Win32Error TextFile::WriteLine(const std::wstring& text) {
+    if (stream == nullptr)
+        return win32::kInvalidParameter;
+    if (std::fwprintf(stream, L"%ls\n", text.c_str()) < 0)
+        return ErrnoToWin32Error(errno);
+    return 0;
+}
+
+void TextFile::Close() {
+    if (stream != nullptr) {
+        std::fclose(stream);
+        stream = nullptr;
+    }
+}

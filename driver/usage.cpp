@@ -1,0 +1,46 @@
+#include "driver/usage.h"
+
+#include <cstdio>
+#include <string>
+
+#include "driver/build_info.h"
+#include "driver/version_info.h"
+
+void PrintUsage() {
+    const std::wstring versionLine = L"Version:   " + GetVersionInfoString(L"FileVersion") + L"\n";
+    const std::wstring homepageLine = std::wstring(L"Homepage:  ") + kHomepage + L"\n";
+    const std::wstring rightsLine = std::wstring(L"Copyright (c) ") + kAuthor + L"\n";
+    const wchar_t* const rows[] = {
+        L"Times the duration of file IO operations against a local or remote target\n",
+        L"\n",
+        homepageLine.c_str(),
+        versionLine.c_str(),
+        rightsLine.c_str(),
+        L"\n",
+        L"Syntax:\n",
+        L"=======\n",
+        L"\n",
+        L"Quillmarsh [-help] -target <UNC path> [-iterations <number>]\n",
+        L"\n",
+        L"Notes:\n",
+        L"======\n",
+        L"The default number of iterations is 1,000.\n",
+        L"Each generated file name is unique.\n",
+        L"Turn off antivirus unless you want to test AV performance.\n",
+        L"\n",
+        L"Explanation of the tests:\n",
+        L"======\n",
+        L"Write with custom function:\n",
+        L"   Creates the file and writes <iteration> lines opening and closing the handle for each line\n",
+        L"ReadPrivateProfileString:\n",
+        L"   Calls the GetPrivateProfileString API to read <iteration> lines individually\n",
+        L"Read with custom function:\n",
+        L"   Opens the file once and reads <interation> lines individually\n",
+        L"Create/delete loop:\n",
+        L"   Creates the file, writes one line, deletes the file. This happens <iteration> times\n",
+        L"\n",
+    };
+    for (const wchar_t* row : rows)
+        std::fputws(row, stdout); // never a format: a '%' in the version prints as itself
+    std::fflush(stdout);
+}

@@ -1,0 +1,43 @@
+// Write test: the cost of opening a file, appending one line and closing it
+// again, once per line.
+#include "driver/decimal_text.h"
+#include "driver/file_io_tests.h"
+#include "driver/stopwatch.h"
+#include "driver/text_file.h"
+#include "fsutil/delete_file.h"
+#include "logging/logger.h"
+
+Win32Error FileIoTests::WriteCustomFunction() {
+    const std::wstring& path = settings.testFilePath;
+    LogMessage(LogLevel::INFO, L"WriteCustomFunction", L"Creating test file <" + path + L">...");
+    if (const Win32Error code = DeleteAnyFile(true, true, false, path))
+        return code;
+    TextFile file;
+    if (const Win32Error code = file.SetPath(path))
+        return code;
+    if (const Win32Error code = file.Open(TextFileMode::Write))
+        return code;
+    if (const Win32Error code = file.WriteLine(L"[Section1]"))
+        return code;
+    file.Close();
+
+    std::wstring line;
+    line.reserve(32); // "Key4294967295=Value4294967295" fits: no allocation in the loop
+    Stopwatch stopwatch;
+    stopwatch.Start();
+    for (std::uint32_t i = 0; i < settings.iterations; ++i) {
+        if (const Win32Error code = file.Open(TextFileMode::Append))
+            return code;
+        line.assign(L"Key");
+        AppendDecimal(line, i);
+        line.append(L"=Value");
+        AppendDecimal(line, i);
+        if (const Win32Error code = file.WriteLine(line))
+            return code;
+        file.Close();
+    }
+    stopwatch.Stop();
+    durations.writeCustomFunction = static_cast<std::uint64_t>(stopwatch.ElapsedMicroseconds());
+    LogMessage(LogLevel::INFO, L"WriteCustomFunction", L"...done.");
+    return 0;
+}

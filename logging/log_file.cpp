@@ -1,0 +1,112 @@
+#include "logging/log_file.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "errors/string_conversion.h"
+#include "fsutil/api_wrappers.h"
+#include "fsutil/file_tree.h"
+#include "fsutil/long_path.h"
+#include "fsutil/path_strings.h"
+#include "logging/log_time.h"
+#include "logging/logger.h"
+
+namespace {
+
+constexpr std::size_t kCopiesBeforeCleanUp = 4;
+constexpr std::size_t kCopiesKept = 3;
+
+struct LogCopy {
+    std::wstring path;
+    FILETIME lastWrite;
+};
+
+// Deletes the oldest rotated copies matching <path without extension>.*.log
+// once there are more than four, keeping the three newest. Nothing is logged:
+// this runs on the writer thread.
+void DeleteOldCopies(const std::wstring& path) {
+    const std::wstring directory = GetParentDirectory(path);
+    WIN32_FIND_DATAW found;
+    HANDLE search = INVALID_HANDLE_VALUE;
+    if (FindFirstFileAPIWrapper(&found, &search, true, false, RemoveFileExtension(path) + L".*.log") != 0 ||
+        search == INVALID_HANDLE_VALUE)
+        return;
+    std::vector<LogCopy> copies;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L".." || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        copies.push_back({directory + L"\\" + name, found.ftLastWriteTime});
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+
+    if (copies.size() <= kCopiesBeforeCleanUp)
+        return;
+    std::sort(copies.begin(), copies.end(), [](const LogCopy& a, const LogCopy& b) {
+        return CompareFileTime(&a.lastWrite, &b.lastWrite) > 0; // newest first
+    });
+    for (std::size_t i = kCopiesKept; i < copies.size(); ++i) {
+        MakeLongPath(&copies[i].path);
+        DeleteFileW(copies[i].path.c_str());
+    }
+}
+
+} // namespace
+
+std::wstring GetModulePath() {
+    wchar_t buffer[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    if (length == 0)
+        return {};
+    // A path longer than the buffer comes back cut short and unterminated.
+    return std::wstring(buffer, std::min<DWORD>(length, MAX_PATH));
+}
+
+void SetDefaultLogFilePath() {
+    Logger& logger = GetLogger();
+    std::lock_guard<LoggerLock> guard(logger.lock);
+    if (!logger.logFilePath.empty())
+        return;
+    const std::wstring module = GetModulePath();
+    logger.logFilePath = module.empty() ? std::wstring(L"Emergency.log") : module + L".log";
+}
+
+void* RotateLogFile(void* handle, const std::wstring& path) {
+    CloseHandle(handle);
+    std::wstring stamp;
+    FormatSystemTime(CurrentFileTime(), true, L'-', L'-', stamp); // on failure the stamp stays empty
+    const std::wstring copy = RemoveFileExtension(path) + L"." + stamp + L"." + GetFileExtension(path);
+    // If the move fails, the same full file is reopened below and appended to.
+    MoveFileExW(path.c_str(), copy.c_str(), MOVEFILE_REPLACE_EXISTING);
+    HANDLE fresh = CreateFileWithDirectories(path);
+    DeleteOldCopies(path);
+    return fresh;
+}
+
+void AppendToLogFile(const std::wstring& line) {
+    Logger& logger = GetLogger();
+    HANDLE file = CreateFileWithDirectories(logger.logFilePath);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file, &size)) {
+        CloseHandle(file);
+        return;
+    }
+    if (size.QuadPart > static_cast<LONGLONG>(logger.maxLogFileSize)) {
+        file = RotateLogFile(file, logger.logFilePath);
+        if (file == INVALID_HANDLE_VALUE)
+            return;
+    }
+    LARGE_INTEGER zero{};
+    if (!SetFilePointerEx(file, zero, nullptr, FILE_END)) {
+        CloseHandle(file);
+        return;
+    }
+    const std::string bytes = WstringToUtf8(line);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}

@@ -1,0 +1,22 @@
+#pragma once
+// The log file beside the executable: naming, the per-line append with its size
+// check, and rotation to time-stamped copies with clean-up of the oldest.
+#include <string>
+
+// Opens the log file anew, rotates it when it has grown past the limit, appends
+// `line` as UTF-8 and closes it. Failures lose the line silently. Called by the
+// writer thread under the logger's lock.
+void AppendToLogFile(const std::wstring& line);
+
+// Closes `handle`, moves the full log file aside to
+// <path without extension>.<local stamp>.<extension>, opens a fresh log file
+// and, when more than 4 copies exist, deletes all but the 3 newest. Returns the
+// fresh file's handle or INVALID_HANDLE_VALUE.
+void* RotateLogFile(void* handle, const std::wstring& path);
+
+// Sets the logger's log file path to the executable's path + ".log" (or
+// "Emergency.log" when that path is unknown), unless one is already set.
+void SetDefaultLogFilePath();
+
+// Full path of the running executable, or empty.
+std::wstring GetModulePath();

@@ -1,0 +1,84 @@
+#include "logging/logger_lifecycle.h"
+
+#include <windows.h>
+#include <process.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <mutex>
+
+#include "errors/errno_to_win32.h"
+#include "fsutil/path_strings.h"
+#include "logging/log_file.h"
+#include "logging/log_writer.h"
+#include "logging/logger.h"
+
+namespace {
+
+constexpr std::uint64_t kQueueBudget = 10485760;
+constexpr std::chrono::milliseconds kStopWait{15000};
+// How long a stop that timed out still tries to take the lock to release the handles.
+constexpr std::chrono::milliseconds kReleaseGrace{1000};
+
+} // namespace
+
+Win32Error StartLogger() {
+    Logger& logger = GetLogger();
+    std::lock_guard<LoggerLock> guard(logger.lock);
+    if (logger.writerThread != nullptr)
+        return 0;
+    SetDefaultLogFilePath();
+    logger.queue.SetCostLimit(kQueueBudget);
+
+    const std::wstring module = GetModulePath();
+    const std::wstring source =
+        module.empty() ? std::wstring(L"DefaultEventSource") : GetFileNameFromPath(RemoveFileExtension(module));
+    logger.eventSource = RegisterEventSourceW(nullptr, source.c_str());
+
+    const uintptr_t thread = _beginthreadex(nullptr, 0, &StartLoggerThreadProc, &logger, 0, nullptr);
+    if (thread == 0)
+        return ErrnoToWin32Error(errno);
+    logger.writerThread = reinterpret_cast<void*>(thread);
+    logger.accepting = true;
+    return 0;
+}
+
+void StopLogger() {
+    Logger& logger = GetLogger();
+    const auto deadline = std::chrono::steady_clock::now() + kStopWait;
+    std::unique_lock<LoggerLock> guard(logger.lock, std::defer_lock);
+    // A writer stuck inside a sink holds the lock; past the deadline it is left
+    // running rather than hang the process. The logger it uses is never
+    // destroyed, so process exit cannot pull its queue or lock away.
+    if (!guard.try_lock_until(deadline))
+        return;
+    HANDLE thread = logger.writerThread;
+    if (thread != nullptr) {
+        LogEntry stop;
+        stop.level = LogLevel::NONE;
+        stop.sinks = 0;
+        stop.stop = true;
+        logger.queue.Push(std::move(stop)); // a refusal by the budget is ignored
+    }
+    guard.unlock();
+
+    // Not under the lock: the writer needs it to finish the queued entries.
+    bool writerEnded = true;
+    if (thread != nullptr) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        writerEnded = WaitForSingleObject(thread, static_cast<DWORD>(std::max<long long>(left.count(), 0))) == WAIT_OBJECT_0;
+    }
+    if (writerEnded)
+        guard.lock();
+    else if (!guard.try_lock_for(kReleaseGrace))
+        return; // the writer is inside a sink, using the handles
+    if (logger.writerThread != nullptr) {
+        CloseHandle(logger.writerThread);
+        logger.writerThread = nullptr;
+    }
+    if (logger.eventSource != nullptr) {
+        DeregisterEventSource(logger.eventSource);
+        logger.eventSource = nullptr;
+    }
+}

@@ -1,0 +1,11 @@
+#pragma once
+#include "errors/win32_error.h"
+
+// Names the log file, registers the event source and starts the writer thread;
+// from then on LogMessage queues entries. 0 on success or when already running.
+Win32Error StartLogger();
+
+// Queues a stop request behind every entry logged so far and waits up to
+// 15 seconds for the writer thread to write them and end; then releases the
+// thread handle and the event source.
+void StopLogger();
