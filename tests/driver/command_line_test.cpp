@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <cwctype>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "driver/command_line.h"
+#include "stdout_capture.h"
+#include "support/log_capture.h"
+
+namespace {
+
+// One ProcessCmdLine call with `arguments` after the program path, seen
+// through the log and standard output.
+struct ParseResult {
+    Win32Error code = 0;
+    bool runTests = false;
+    RunSettings settings;
+    std::vector<std::wstring> log;
+    std::string out;
+};
+
+ParseResult Parse(const std::vector<std::wstring>& arguments) {
+    std::vector<const wchar_t*> argv{L"C:\\tools\\Quillmarsh.exe"};
+    for (const std::wstring& argument : arguments)
+        argv.push_back(argument.c_str());
+    ParseResult result;
+    result.runTests = true; // must be reset on every path
+    LogCapture capture;
+    {
+        StdoutCapture out;
+        result.code =
+            ProcessCmdLine(static_cast<int>(argv.size()), argv.data(), result.settings, result.runTests);
+        result.out = out.Text();
+    }
+    result.log = capture.Lines();
+    return result;
+}
+
+std::wstring Describe(const std::vector<std::wstring>& arguments) {
+    std::wstring text;
+    for (const std::wstring& argument : arguments)
+        text += L"[" + argument + L"]";
+    return text;
+}
+
+bool PrintedUsage(const std::string& out) {
+    return out.find("Syntax:\n=======\n") != std::string::npos &&
+           out.find("Quillmarsh [-help] -target <UNC path> [-iterations <number>]\n") != std::string::npos;
+}
+
+// True when `name` is UUID text: 36 lowercase hex digits and hyphens, 8-4-4-4-12.
+bool IsUuidText(const std::wstring& name) {
+    if (name.size() != 36)
+        return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const bool hyphenPlace = i == 8 || i == 13 || i == 18 || i == 23;
+        const wchar_t c = name[i];
+        if (hyphenPlace ? c != L'-' : !((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f')))
+            return false;
+    }
+    return true;
+}
+
+struct ErrorCase {
+    std::vector<std::wstring> arguments;
+    std::wstring message; // the one ERROR line, without "ERROR,ProcessCmdLine,"
+};
+
+TEST(ProcessCmdLine, EveryErrorLogsItsOneMessageAndReturns87) {
+    const ErrorCase cases[] = {
+        {{L"-target"}, L"Missing argument missing for parameter '-target'"},
+        {{L"-TARGET"}, L"Missing argument missing for parameter '-TARGET'"},
+        {{L"-target", L"x", L"-iterations"}, L"Missing argument missing for parameter '-iterations'"},
+        {{L"-target", L"x", L"-Iterations"}, L"Missing argument missing for parameter '-Iterations'"},
+        {{L"-target", L"x", L"-iterations", L"5", L"-target"},
+         L"Missing argument missing for parameter '-target'"},
+        {{L"-target", L"x", L"-iterations", L"ten"}, L"Iteration <ten> does not seem to be a number"},
+        {{L"-target", L"x", L"-iterations", L"abc"}, L"Iteration <abc> does not seem to be a number"},
+        {{L"-target", L"x", L"-iterations", L""}, L"Iteration <> does not seem to be a number"},
+        {{L"-target", L"x", L"-iterations", L"  "}, L"Iteration <  > does not seem to be a number"},
+        {{L"-target", L"x", L"-iterations", L"+"}, L"Iteration <+> does not seem to be a number"},
+        {{L"-target", L"x", L"-iterations", L"-"}, L"Iteration <-> does not seem to be a number"},
+        {{L"-target", L"x", L"-iterations", L"x12"}, L"Iteration <x12> does not seem to be a number"},
+        {{L"-target", L"x", L"-iterations", L"2147483648"},
+         L"Iteration <2147483648> does not seem to be a number"},
+        {{L"-target", L"x", L"-iterations", L"99999999999999999999"},
+         L"Iteration <99999999999999999999> does not seem to be a number"},
+        {{L"-target", L"x", L"-iterations", L"-2147483649"},
+         L"Iteration <-2147483649> does not seem to be a number"},
+        // The value is always the next argument, even when it looks like an option.
+        {{L"-target", L"x", L"-iterations", L"-help"}, L"Iteration <-help> does not seem to be a number"},
+        // Negative counts would wrap to more than two billion passes.
+        {{L"-target", L"x", L"-iterations", L"-5"}, L"Iteration <-5> must not be negative"},
+        {{L"-target", L"x", L"-iterations", L" -1"}, L"Iteration < -1> must not be negative"},
+        {{L"-target", L"x", L"-iterations", L"-2147483648"}, L"Iteration <-2147483648> must not be negative"},
+        {{L"-foo", L"-help"}, L"Unknown parameter <-foo>"},
+        {{L"x"}, L"Unknown parameter <x>"},
+        {{L"-targets", L"x"}, L"Unknown parameter <-targets>"},
+        {{L"-t", L"x"}, L"Unknown parameter <-t>"},
+        {{L"--target", L"x"}, L"Unknown parameter <--target>"},
+        {{L"-target=x"}, L"Unknown parameter <-target=x>"},
+        {{L"/target", L"x"}, L"Unknown parameter </target>"},
+        {{L"-helpme"}, L"Unknown parameter <-helpme>"},
+        {{L"help"}, L"Unknown parameter <help>"},
+        {{L""}, L"Unknown parameter <>"},
+        {{L"-target", L"x", L"-iterations", L"5", L"bogus", L"-help"}, L"Unknown parameter <bogus>"},
+        // Parsing stops at the first error.
+        {{L"-iterations", L"abc", L"-foo"}, L"Iteration <abc> does not seem to be a number"},
+        {{L"-iterations", L"5"}, L"No target specified!"},
+        {{L"-target", L"", L"-iterations", L"5"}, L"No target specified!"},
+        {{L"-target", L"x", L"-target", L""}, L"No target specified!"},
+    };
+    for (const ErrorCase& c : cases) {
+        SCOPED_TRACE(Describe(c.arguments));
+        const ParseResult r = Parse(c.arguments);
+        EXPECT_EQ(r.code, 87u) << "an error must return ERROR_INVALID_PARAMETER";
+        EXPECT_FALSE(r.runTests) << "tests must not run after an error";
+        EXPECT_TRUE(r.settings.testFilePath.empty()) << "no test file may be named after an error";
+        EXPECT_EQ(r.log, std::vector<std::wstring>{L"ERROR,ProcessCmdLine," + c.message});
+        EXPECT_EQ(r.out, "") << "no usage text on an error";
+    }
+}
+
+struct HelpCase {
+    std::vector<std::wstring> arguments;
+    std::wstring targetAfter; // options before the help request are already applied
+};
+
+TEST(ProcessCmdLine, HelpOrNoArgumentsPrintsUsageAndRunsNothing) {
+    const HelpCase cases[] = {
+        {{}, L""},
+        {{L"-help"}, L""},
+        {{L"-HELP"}, L""},
+        {{L"-Help"}, L""},
+        {{L"-?"}, L""},
+        {{L"/help"}, L""},
+        {{L"/HELP"}, L""},
+        {{L"/hElP"}, L""},
+        {{L"/?"}, L""},
+        {{L"-help", L"-foo"}, L""},
+        {{L"/?", L"-target"}, L""},
+        {{L"-target", L"x", L"-help"}, L"x"},
+        {{L"-target", L"x", L"-iterations", L"5", L"-?", L"-iterations", L"abc"}, L"x"},
+    };
+    for (const HelpCase& c : cases) {
+        SCOPED_TRACE(Describe(c.arguments));
+        const ParseResult r = Parse(c.arguments);
+        EXPECT_EQ(r.code, 0u) << "help is not an error";
+        EXPECT_FALSE(r.runTests) << "help must not run the tests";
+        EXPECT_TRUE(r.settings.testFilePath.empty());
+        EXPECT_EQ(r.settings.target, c.targetAfter);
+        EXPECT_TRUE(r.log.empty()) << "help logs nothing, first line: " << (r.log.empty() ? L"" : r.log[0]);
+        EXPECT_TRUE(PrintedUsage(r.out)) << "usage text not printed; stdout was: " << r.out;
+    }
+}
+
+struct AcceptedCase {
+    std::vector<std::wstring> arguments;
+    std::wstring target;
+    std::uint32_t iterations;
+};
+
+TEST(ProcessCmdLine, AcceptedCommandLinesFillTheSettings) {
+    const AcceptedCase cases[] = {
+        {{L"-target", L"\\\\srv\\share"}, L"\\\\srv\\share", 1000},
+        {{L"-TARGET", L"x", L"-ITERATIONS", L"25"}, L"x", 25},
+        {{L"-Target", L"x", L"-Iterations", L"1"}, L"x", 1},
+        {{L"-iterations", L"5", L"-target", L"x"}, L"x", 5},
+        {{L"-target", L"x", L"-iterations", L"7z"}, L"x", 7},
+        {{L"-target", L"x", L"-iterations", L"12abc"}, L"x", 12},
+        {{L"-target", L"x", L"-iterations", L"0x10"}, L"x", 1000},
+        {{L"-target", L"x", L"-iterations", L" +12"}, L"x", 12},
+        {{L"-target", L"x", L"-iterations", L"\t\n 12 "}, L"x", 12},
+        {{L"-target", L"x", L"-iterations", L"007"}, L"x", 7},
+        {{L"-target", L"x", L"-iterations", L"0"}, L"x", 1000},
+        {{L"-target", L"x", L"-iterations", L"-0"}, L"x", 1000},
+        {{L"-target", L"x", L"-iterations", L"2147483647"}, L"x", 2147483647u},
+        {{L"-target", L"x", L"-iterations", L"5", L"-iterations", L"9"}, L"x", 9},
+        {{L"-target", L"x", L"-target", L"y"}, L"y", 1000},
+        {{L"-target", L"-help"}, L"-help", 1000},
+        {{L"-target", L"-iterations", L"-iterations", L"3"}, L"-iterations", 3},
+        {{L"-target", L" C:\\my dir "}, L" C:\\my dir ", 1000}, // taken verbatim
+    };
+    for (const AcceptedCase& c : cases) {
+        SCOPED_TRACE(Describe(c.arguments));
+        const ParseResult r = Parse(c.arguments);
+        EXPECT_EQ(r.code, 0u);
+        EXPECT_TRUE(r.runTests) << "a complete command line must run the tests";
+        EXPECT_EQ(r.settings.target, c.target);
+        EXPECT_EQ(r.settings.iterations, c.iterations);
+        EXPECT_TRUE(r.log.empty()) << "an accepted command line logs nothing, first line: "
+                                   << (r.log.empty() ? L"" : r.log[0]);
+        EXPECT_EQ(r.out, "") << "no usage text for an accepted command line";
+    }
+}
+
+TEST(ProcessCmdLine, TestFilePathIsTargetOneBackslashAndUuid) {
+    const struct {
+        std::wstring target;
+        std::wstring prefix; // what testFilePath must start with
+    } cases[] = {
+        {L"C:\\dir", L"C:\\dir\\"},
+        {L"C:\\dir\\", L"C:\\dir\\"},
+        {L"\\\\srv\\share", L"\\\\srv\\share\\"},
+        {L"\\\\srv\\share\\", L"\\\\srv\\share\\"},
+        {L"C:\\", L"C:\\"},
+        {L"relative", L"relative\\"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target);
+        const ParseResult r = Parse({L"-target", c.target});
+        ASSERT_EQ(r.code, 0u);
+        EXPECT_EQ(r.settings.target, c.target) << "the target itself is kept as typed";
+        const std::wstring& path = r.settings.testFilePath;
+        ASSERT_EQ(path.size(), c.prefix.size() + 36) << "unexpected test file path " << path;
+        EXPECT_EQ(path.substr(0, c.prefix.size()), c.prefix) << "test file path " << path;
+        EXPECT_TRUE(IsUuidText(path.substr(c.prefix.size()))) << "file name is not UUID text: " << path;
+    }
+}
+
+TEST(ProcessCmdLine, EveryRunGetsAFileNameOfItsOwn) {
+    std::set<std::wstring> paths;
+    for (int i = 0; i < 10; ++i) {
+        const ParseResult r = Parse({L"-target", L"C:\\dir"});
+        ASSERT_EQ(r.code, 0u);
+        paths.insert(r.settings.testFilePath);
+    }
+    EXPECT_EQ(paths.size(), 10u) << "two runs against the same target share a test file name";
+}
+
+TEST(ProcessCmdLine, MissingArgumentVectorIsRejectedSilently) {
+    RunSettings settings;
+    bool runTests = true;
+    LogCapture capture;
+    EXPECT_EQ(ProcessCmdLine(3, nullptr, settings, runTests), 87u);
+    EXPECT_FALSE(runTests);
+    EXPECT_TRUE(capture.Lines().empty()) << "a null argument vector is rejected without a message";
+}
+
+} // namespace
