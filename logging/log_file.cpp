@@ -69,8 +69,16 @@ void SetDefaultLogFilePath() {
     std::lock_guard<LoggerLock> guard(logger.lock);
     if (!logger.logFilePath.empty())
         return;
-    const std::wstring module = GetModulePath();
-    logger.logFilePath = module.empty() ? std::wstring(L"Emergency.log") : module + L".log";
+    logger.logFilePath = LogFilePathFor(GetModulePath());
+}
+
+std::wstring LogFilePathFor(const std::wstring& modulePath) {
+    return modulePath.empty() ? std::wstring(L"Emergency.log") : modulePath + L".log";
+}
+
+std::wstring EventSourceNameFor(const std::wstring& modulePath) {
+    return modulePath.empty() ? std::wstring(L"DefaultEventSource")
+                              : GetFileNameFromPath(RemoveFileExtension(modulePath));
 }
 
 void* RotateLogFile(void* handle, const std::wstring& path) {

@@ -14,9 +14,17 @@ void AppendToLogFile(const std::wstring& line);
 // fresh file's handle or INVALID_HANDLE_VALUE.
 void* RotateLogFile(void* handle, const std::wstring& path);
 
-// Sets the logger's log file path to the executable's path + ".log" (or
-// "Emergency.log" when that path is unknown), unless one is already set.
+// Sets the logger's log file path to LogFilePathFor(GetModulePath()), unless
+// one is already set.
 void SetDefaultLogFilePath();
+
+// The log file of the executable at `modulePath`: that path + ".log", or
+// "Emergency.log" (in the current directory) when the path is empty.
+std::wstring LogFilePathFor(const std::wstring& modulePath);
+
+// The event source of the executable at `modulePath`: its file name without
+// extension, or "DefaultEventSource" when the path is empty.
+std::wstring EventSourceNameFor(const std::wstring& modulePath);
 
 // Full path of the running executable, or empty.
 std::wstring GetModulePath();

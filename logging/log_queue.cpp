@@ -17,8 +17,9 @@ Win32Error LogQueue::Push(LogEntry entry) {
         std::lock_guard<std::mutex> lock(mutex_);
         // The one overflow policy: refuse new entries once the budget is
         // reached. The test comes first, so the last accepted entry may take
-        // the total past the limit.
-        if (costLimit_ != 0 && queuedCost_ >= costLimit_)
+        // the total past the limit. A stop request is never refused: without
+        // it a writer behind a full queue would never end.
+        if (!entry.stop && costLimit_ != 0 && queuedCost_ >= costLimit_)
             return win32::kNoBufferSpace;
         entries_.push_back(std::move(entry));
         queuedCost_ += EntryCost(entries_.back());

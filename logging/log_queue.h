@@ -2,6 +2,7 @@
 // First-in-first-out hand-over from LogMessage to the writer thread. Pushing
 // never blocks: once the summed cost of the queued entries has reached the
 // budget, further entries are refused (10055) until the writer catches up.
+// The writer's stop request is the exception: it is always queued.
 #include <condition_variable>
 #include <cstdint>
 #include <deque>

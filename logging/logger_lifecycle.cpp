@@ -9,7 +9,6 @@
 #include <mutex>
 
 #include "errors/errno_to_win32.h"
-#include "fsutil/path_strings.h"
 #include "logging/log_file.h"
 #include "logging/log_writer.h"
 #include "logging/logger.h"
@@ -31,10 +30,7 @@ Win32Error StartLogger() {
     SetDefaultLogFilePath();
     logger.queue.SetCostLimit(kQueueBudget);
 
-    const std::wstring module = GetModulePath();
-    const std::wstring source =
-        module.empty() ? std::wstring(L"DefaultEventSource") : GetFileNameFromPath(RemoveFileExtension(module));
-    logger.eventSource = RegisterEventSourceW(nullptr, source.c_str());
+    logger.eventSource = RegisterEventSourceW(nullptr, EventSourceNameFor(GetModulePath()).c_str());
 
     const uintptr_t thread = _beginthreadex(nullptr, 0, &StartLoggerThreadProc, &logger, 0, nullptr);
     if (thread == 0)
@@ -59,15 +55,17 @@ void StopLogger() {
         stop.level = LogLevel::NONE;
         stop.sinks = 0;
         stop.stop = true;
-        logger.queue.Push(std::move(stop)); // a refusal by the budget is ignored
+        logger.queue.Push(std::move(stop)); // never refused, even by a full budget
     }
     guard.unlock();
 
     // Not under the lock: the writer needs it to finish the queued entries.
     bool writerEnded = true;
     if (thread != nullptr) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        writerEnded = WaitForSingleObject(thread, static_cast<DWORD>(std::max<long long>(left.count(), 0))) == WAIT_OBJECT_0;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        writerEnded = WaitForSingleObject(thread, static_cast<DWORD>(std::max<long long>(left.count(), 0))) ==
+                      WAIT_OBJECT_0;
     }
     if (writerEnded)
         guard.lock();
