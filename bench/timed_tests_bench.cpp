@@ -147,12 +147,13 @@ int wmain(int argc, wchar_t* argv[]) {
     for (int round = 0; round < rounds && ok; ++round) {
         std::int64_t raw[kTests] = {};
         ok = tool.WriteCustomFunction() == 0 && RawWrite(rawFile, tool.settings.iterations, raw[0]) &&
-             tool.ReadPrivateProfileString() == 0 && RawProfileRead(rawFile, tool.settings.iterations, raw[1]) &&
-             tool.ReadCustomFunction() == 0 && RawCustomRead(rawFile, tool.settings.iterations, raw[2]) &&
-             tool.CreateDeleteLoop() == 0 && RawCreateDelete(rawFile, tool.settings.iterations, raw[3]);
-        const std::uint64_t measured[kTests] = {tool.durations.writeCustomFunction,
-                                                tool.durations.readPrivateProfileString,
-                                                tool.durations.readCustomFunction, tool.durations.createDeleteLoop};
+             tool.ReadPrivateProfileString() == 0 &&
+             RawProfileRead(rawFile, tool.settings.iterations, raw[1]) && tool.ReadCustomFunction() == 0 &&
+             RawCustomRead(rawFile, tool.settings.iterations, raw[2]) && tool.CreateDeleteLoop() == 0 &&
+             RawCreateDelete(rawFile, tool.settings.iterations, raw[3]);
+        const std::uint64_t measured[kTests] = {
+            tool.durations.writeCustomFunction, tool.durations.readPrivateProfileString,
+            tool.durations.readCustomFunction, tool.durations.createDeleteLoop};
         for (int t = 0; t < kTests && ok; ++t) {
             best[t][0] = std::min(best[t][0], static_cast<std::int64_t>(measured[t]));
             best[t][1] = std::min(best[t][1], raw[t]);

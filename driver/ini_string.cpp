@@ -24,8 +24,8 @@ Win32Error GetIniString(const std::wstring& filePath, const std::wstring& sectio
         std::unique_ptr<wchar_t[]> buffer(new (std::nothrow) wchar_t[size]());
         if (!buffer)
             return win32::kOutOfMemory;
-        const DWORD count = GetPrivateProfileStringW(section.c_str(), key.c_str(), nullptr, buffer.get(), size,
-                                                     filePath.c_str());
+        const DWORD count = GetPrivateProfileStringW(section.c_str(), key.c_str(), nullptr, buffer.get(),
+                                                     size, filePath.c_str());
         if (count == 0)
             return win32::kNotFound; // missing, or present with an empty value
         // A value cut short to fit comes back as size - 1 characters.

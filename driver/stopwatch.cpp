@@ -18,9 +18,13 @@ Stopwatch::Stopwatch() {
     frequency = counts.QuadPart;
 }
 
-void Stopwatch::Start() { startCount = ReadCounter(); }
+void Stopwatch::Start() {
+    startCount = ReadCounter();
+}
 
-void Stopwatch::Stop() { stopCount = ReadCounter(); }
+void Stopwatch::Stop() {
+    stopCount = ReadCounter();
+}
 
 std::int64_t Stopwatch::ElapsedMicroseconds() const {
     return MicrosecondsBetween(startCount, stopCount, frequency);

@@ -17,7 +17,9 @@ std::wstring AdsiErrorName(Win32Error code);
 
 // True for codes that GetErrorText answers from the ADSI name table alone
 // (bits 31, 14 and 12 set), whether or not the table has a row for them.
-constexpr bool IsAdsiCode(Win32Error code) { return (code & 0x80005000u) == 0x80005000u; }
+constexpr bool IsAdsiCode(Win32Error code) {
+    return (code & 0x80005000u) == 0x80005000u;
+}
 
 // The message module searched before the system table for `code`:
 // L"netmsg.dll" for 2100..2999, L"pdh.dll" for performance data helper codes,

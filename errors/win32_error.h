@@ -21,5 +21,7 @@ constexpr Win32Error kNotFound = 1168;
 constexpr Win32Error kNoBufferSpace = 10055; // WSAENOBUFS: the log queue's budget is spent
 
 // The pair of "not there" codes that callers may declare harmless.
-constexpr bool IsNotFound(Win32Error code) { return code == kFileNotFound || code == kPathNotFound; }
+constexpr bool IsNotFound(Win32Error code) {
+    return code == kFileNotFound || code == kPathNotFound;
+}
 } // namespace win32

@@ -42,7 +42,8 @@ Win32Error SetFileAttributesAPIWrapper(DWORD attributes, bool logErrors, bool lo
     return code;
 }
 
-Win32Error GetFileAttributesAPIWrapper(DWORD* attributesOut, bool logErrors, bool logSuccess, std::wstring path) {
+Win32Error GetFileAttributesAPIWrapper(DWORD* attributesOut, bool logErrors, bool logSuccess,
+                                       std::wstring path) {
     if (attributesOut == nullptr)
         return win32::kInvalidParameter;
     MakeLongPath(&path);
@@ -93,7 +94,8 @@ Win32Error CreateFileAPIWrapper(HANDLE* handleOut, DWORD desiredAccess, DWORD sh
     if (*handleOut != INVALID_HANDLE_VALUE) {
         const DWORD lastError = GetLastError(); // ERROR_ALREADY_EXISTS for OPEN_ALWAYS on an existing file
         if (fileIsNew != nullptr)
-            *fileIsNew = creationDisposition == CREATE_ALWAYS || (creationDisposition == OPEN_ALWAYS && lastError == 0);
+            *fileIsNew = creationDisposition == CREATE_ALWAYS ||
+                         (creationDisposition == OPEN_ALWAYS && lastError == 0);
         return 0;
     }
     const Win32Error code = GetLastError();
@@ -112,13 +114,15 @@ Win32Error CreateDirectoryAPIWrapper(bool logErrors, bool logSuccess, std::wstri
     MakeLongPath(&path);
     if (CreateDirectoryW(path.c_str(), nullptr)) {
         if (logSuccess)
-            LogMessage(LogLevel::INFO, L"CreateDirectoryAPIWrapper", L"Created the directory '" + path + L"'");
+            LogMessage(LogLevel::INFO, L"CreateDirectoryAPIWrapper",
+                       L"Created the directory '" + path + L"'");
         return 0;
     }
     const Win32Error code = GetLastError();
     if (code == win32::kAlreadyExists) {
         if (logSuccess)
-            LogMessage(LogLevel::DEBUG, L"CreateDirectoryAPIWrapper", L"Directory already exists: '" + path + L"'");
+            LogMessage(LogLevel::DEBUG, L"CreateDirectoryAPIWrapper",
+                       L"Directory already exists: '" + path + L"'");
         return 0;
     }
     if (logErrors)

@@ -15,7 +15,8 @@
 Win32Error SetFileAttributesAPIWrapper(DWORD attributes, bool logErrors, bool logSuccess, std::wstring path);
 
 // GetFileAttributesW into *attributesOut (INVALID_FILE_ATTRIBUTES on failure).
-Win32Error GetFileAttributesAPIWrapper(DWORD* attributesOut, bool logErrors, bool logSuccess, std::wstring path);
+Win32Error GetFileAttributesAPIWrapper(DWORD* attributesOut, bool logErrors, bool logSuccess,
+                                       std::wstring path);
 
 // FindFirstFileW. With tolerateNotFound, "nothing matched" returns 0 and leaves
 // *handleOut == INVALID_HANDLE_VALUE. The handle belongs to the caller.

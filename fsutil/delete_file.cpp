@@ -17,7 +17,8 @@ bool ClearReadOnly(bool logErrors, const std::wstring& path) {
         return false;
     if ((attributes & FILE_ATTRIBUTE_READONLY) == 0)
         return false; // denied for another cause
-    return SetFileAttributesAPIWrapper(attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}, logErrors, false, path) == 0;
+    return SetFileAttributesAPIWrapper(attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}, logErrors, false,
+                                       path) == 0;
 }
 
 } // namespace

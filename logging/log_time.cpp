@@ -38,10 +38,11 @@ Win32Error FormatSystemTime(std::uint64_t fileTime, bool convertToLocal, wchar_t
         st = local;
     }
     wchar_t buffer[64];
-    std::swprintf(buffer, 64, L"%04u-%02u-%02u %02u%lc%02u%lc%02u%lc%03u", unsigned{st.wYear}, unsigned{st.wMonth},
-                  unsigned{st.wDay}, unsigned{st.wHour}, static_cast<wint_t>(timeSeparator), unsigned{st.wMinute},
-                  static_cast<wint_t>(timeSeparator), unsigned{st.wSecond}, static_cast<wint_t>(fractionSeparator),
-                  unsigned{st.wMilliseconds});
+    std::swprintf(buffer, 64, L"%04u-%02u-%02u %02u%lc%02u%lc%02u%lc%03u", unsigned{st.wYear},
+                  unsigned{st.wMonth}, unsigned{st.wDay}, unsigned{st.wHour},
+                  static_cast<wint_t>(timeSeparator), unsigned{st.wMinute},
+                  static_cast<wint_t>(timeSeparator), unsigned{st.wSecond},
+                  static_cast<wint_t>(fractionSeparator), unsigned{st.wMilliseconds});
     out = buffer;
     return 0;
 }

@@ -21,12 +21,18 @@ namespace {
 // while static objects are destroyed at process exit.
 const wchar_t* LevelPrefix(LogLevel level) {
     switch (level) {
-    case LogLevel::DEBUG: return L"DEBUG,";
-    case LogLevel::INFO: return L"INFO ,";
-    case LogLevel::WARN: return L"WARN ,";
-    case LogLevel::ERROR: return L"ERROR,";
-    case LogLevel::CRTCL: return L"CRTCL,";
-    case LogLevel::NONE: return L"NONE ,";
+    case LogLevel::DEBUG:
+        return L"DEBUG,";
+    case LogLevel::INFO:
+        return L"INFO ,";
+    case LogLevel::WARN:
+        return L"WARN ,";
+    case LogLevel::ERROR:
+        return L"ERROR,";
+    case LogLevel::CRTCL:
+        return L"CRTCL,";
+    case LogLevel::NONE:
+        return L"NONE ,";
     }
     return L"UNKNW,";
 }
@@ -35,7 +41,8 @@ bool GoesToStandardError(LogLevel level) {
     return level == LogLevel::WARN || level == LogLevel::ERROR || level == LogLevel::CRTCL;
 }
 
-void ReportToEventLog(void* eventSource, std::uint16_t type, std::uint32_t eventId, const std::wstring& text) {
+void ReportToEventLog(void* eventSource, std::uint16_t type, std::uint32_t eventId,
+                      const std::wstring& text) {
     const wchar_t* strings[] = {text.c_str()};
     ReportEventW(eventSource, type, 0, eventId, nullptr, 1, 0, strings, nullptr); // failure ignored
 }
@@ -46,7 +53,7 @@ void WriteToEventLog(void* eventSource, const LogEntry& entry, std::wstring& tex
     text = entry.message;
     boost::algorithm::replace_all(text, L"%1", L"%_1"); // no insertion of the text into itself
     const auto level = static_cast<std::int32_t>(entry.level);
-    const std::uint16_t type = level == 1 ? EVENTLOG_INFORMATION_TYPE
+    const std::uint16_t type = level == 1   ? EVENTLOG_INFORMATION_TYPE
                                : level == 2 ? EVENTLOG_WARNING_TYPE
                                             : EVENTLOG_ERROR_TYPE;
     const std::uint32_t id = level == 1 ? 103 : level == 2 ? 102 : 101;

@@ -15,36 +15,37 @@
 
 namespace {
 
-const char* const kUsage = "Times the duration of file IO operations against a local or remote target\n"
-                           "\n"
-                           "Homepage:  https://quillmarsh.example/\n"
-                           "Version:   1.0.1.0\n"
-                           "Copyright (c) the Quillmarsh contributors\n"
-                           "\n"
-                           "Syntax:\n"
-                           "=======\n"
-                           "\n"
-                           "Quillmarsh [-help] -target <UNC path> [-iterations <number>]\n"
-                           "\n"
-                           "Notes:\n"
-                           "======\n"
-                           "The default number of iterations is 1,000.\n"
-                           "Each generated file name is unique.\n"
-                           "Turn off antivirus unless you want to test AV performance.\n"
-                           "\n"
-                           "Explanation of the tests:\n"
-                           "======\n"
-                           "Write with custom function:\n"
-                           "   Creates the file and writes <iteration> lines opening and closing the handle for "
-                           "each line\n"
-                           "ReadPrivateProfileString:\n"
-                           "   Calls the GetPrivateProfileString API to read <iteration> lines individually\n"
-                           "Read with custom function:\n"
-                           "   Opens the file once and reads <interation> lines individually\n"
-                           "Create/delete loop:\n"
-                           "   Creates the file, writes one line, deletes the file. This happens <iteration> "
-                           "times\n"
-                           "\n";
+const char* const kUsage =
+    "Times the duration of file IO operations against a local or remote target\n"
+    "\n"
+    "Homepage:  https://quillmarsh.example/\n"
+    "Version:   1.0.1.0\n"
+    "Copyright (c) the Quillmarsh contributors\n"
+    "\n"
+    "Syntax:\n"
+    "=======\n"
+    "\n"
+    "Quillmarsh [-help] -target <UNC path> [-iterations <number>]\n"
+    "\n"
+    "Notes:\n"
+    "======\n"
+    "The default number of iterations is 1,000.\n"
+    "Each generated file name is unique.\n"
+    "Turn off antivirus unless you want to test AV performance.\n"
+    "\n"
+    "Explanation of the tests:\n"
+    "======\n"
+    "Write with custom function:\n"
+    "   Creates the file and writes <iteration> lines opening and closing the handle for "
+    "each line\n"
+    "ReadPrivateProfileString:\n"
+    "   Calls the GetPrivateProfileString API to read <iteration> lines individually\n"
+    "Read with custom function:\n"
+    "   Opens the file once and reads <interation> lines individually\n"
+    "Create/delete loop:\n"
+    "   Creates the file, writes one line, deletes the file. This happens <iteration> "
+    "times\n"
+    "\n";
 
 const char* const kBanner = "\nQuillmarsh by the Quillmarsh contributors\n\n";
 const char* const kSuccess = "\nQuillmarsh finished successfully\n";
@@ -114,8 +115,10 @@ TEST_P(HelpRun, PrintsUsageAndSucceeds) {
 
 INSTANTIATE_TEST_SUITE_P(NoArgumentsAndEachHelpForm, HelpRun,
                          testing::Values(std::vector<std::wstring>{}, std::vector<std::wstring>{L"-help"},
-                                         std::vector<std::wstring>{L"-?"}, std::vector<std::wstring>{L"/help"},
-                                         std::vector<std::wstring>{L"/?"}, std::vector<std::wstring>{L"-HELP"},
+                                         std::vector<std::wstring>{L"-?"},
+                                         std::vector<std::wstring>{L"/help"},
+                                         std::vector<std::wstring>{L"/?"},
+                                         std::vector<std::wstring>{L"-HELP"},
                                          std::vector<std::wstring>{L"/HeLp"},
                                          // help ends parsing: what came before is applied, what follows is
                                          // never looked at
@@ -139,23 +142,24 @@ TEST_P(BadCommandLineRun, ReportsOnStandardErrorAndExits87) {
 
 INSTANTIATE_TEST_SUITE_P(
     EachMessage, BadCommandLineRun,
-    testing::Values(
-        BadCommandLine{"NoTarget", {L"-iterations", L"5"}, "No target specified!"},
-        BadCommandLine{"EmptyTarget", {L"-target", L""}, "No target specified!"},
-        BadCommandLine{"TargetWithoutValue", {L"-TARGET"}, "Missing argument missing for parameter '-TARGET'"},
-        BadCommandLine{"IterationsWithoutValue",
-                       {L"-target", L"x", L"-iterations"},
-                       "Missing argument missing for parameter '-iterations'"},
-        BadCommandLine{"IterationsNotANumber",
-                       {L"-target", L"x", L"-iterations", L"ten"},
-                       "Iteration <ten> does not seem to be a number"},
-        BadCommandLine{"IterationsOutOfRange",
-                       {L"-target", L"x", L"-iterations", L"2147483648"},
-                       "Iteration <2147483648> does not seem to be a number"},
-        BadCommandLine{"IterationsNegative",
-                       {L"-target", L"x", L"-iterations", L"-5"},
-                       "Iteration <-5> must not be negative"},
-        BadCommandLine{"UnknownBeforeHelp", {L"-foo", L"-help"}, "Unknown parameter <-foo>"}),
+    testing::Values(BadCommandLine{"NoTarget", {L"-iterations", L"5"}, "No target specified!"},
+                    BadCommandLine{"EmptyTarget", {L"-target", L""}, "No target specified!"},
+                    BadCommandLine{"TargetWithoutValue",
+                                   {L"-TARGET"},
+                                   "Missing argument missing for parameter '-TARGET'"},
+                    BadCommandLine{"IterationsWithoutValue",
+                                   {L"-target", L"x", L"-iterations"},
+                                   "Missing argument missing for parameter '-iterations'"},
+                    BadCommandLine{"IterationsNotANumber",
+                                   {L"-target", L"x", L"-iterations", L"ten"},
+                                   "Iteration <ten> does not seem to be a number"},
+                    BadCommandLine{"IterationsOutOfRange",
+                                   {L"-target", L"x", L"-iterations", L"2147483648"},
+                                   "Iteration <2147483648> does not seem to be a number"},
+                    BadCommandLine{"IterationsNegative",
+                                   {L"-target", L"x", L"-iterations", L"-5"},
+                                   "Iteration <-5> must not be negative"},
+                    BadCommandLine{"UnknownBeforeHelp", {L"-foo", L"-help"}, "Unknown parameter <-foo>"}),
     [](const testing::TestParamInfo<BadCommandLine>& info) { return std::string(info.param.name); });
 
 TEST(ConsoleOutput, CharacterTheCodePageCannotShowBecomesQuestionMarkAndTheLineGoesOn) {
@@ -164,8 +168,8 @@ TEST(ConsoleOutput, CharacterTheCodePageCannotShowBecomesQuestionMarkAndTheLineG
     const std::wstring character = L"\u4E2D";
     char encoded[8] = {};
     BOOL usedDefault = FALSE;
-    const int length =
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, character.c_str(), 1, encoded, 8, nullptr, &usedDefault);
+    const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, character.c_str(), 1, encoded, 8,
+                                           nullptr, &usedDefault);
     const std::string expected = usedDefault || length <= 0 ? "?" : std::string(encoded, length);
 
     const ProcessResult run = RunTool({L"-foo" + character + L"bar"});

@@ -6,7 +6,9 @@
 #include "logging/logger.h"
 #include "logging/logger_lifecycle.h"
 
-LogCapture::LogCapture() : file_(dir_.File(L"capture.log")) { Start(); }
+LogCapture::LogCapture() : file_(dir_.File(L"capture.log")) {
+    Start();
+}
 
 LogCapture::~LogCapture() {
     StopLogger();
