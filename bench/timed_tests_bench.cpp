@@ -3,10 +3,12 @@
 // of exactly the same Windows and runtime calls written by hand (the floor).
 // Prints, per test, both times per iteration and their ratio.
 //
-//   timed_tests_bench.exe <directory> [iterations=1000] [rounds=5]
+//   timed_tests_bench.exe <directory> [iterations=1000] [rounds=15]
 //
-// Each pair runs `rounds` times, alternating tool and floor; the fastest round
-// of each counts, which filters out most of the machine's noise.
+// Each pair runs `rounds` times, tool and floor back to back and taking turns
+// at going first. Under Wine one round's time varies by several per cent, so
+// the figures are medians over the rounds, and the ratio is the median of the
+// rounds' own tool/floor ratios (each pair ran at nearly the same moment).
 #include <windows.h>
 #include <share.h>
 
@@ -14,6 +16,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "driver/command_line.h"
 #include "driver/file_io_tests.h"
@@ -115,18 +118,24 @@ bool RawCreateDelete(const std::wstring& base, std::uint32_t iterations, std::in
     return true;
 }
 
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t* argv[]) {
     if (argc < 2) {
-        std::fwprintf(stderr, L"usage: timed_tests_bench <directory> [iterations=1000] [rounds=5]\n");
+        std::fwprintf(stderr, L"usage: timed_tests_bench <directory> [iterations=1000] [rounds=15]\n");
         return 87;
     }
     std::wstring directory = argv[1];
     if (directory.back() != L'\\')
         directory += L'\\';
     std::int32_t iterations = 1000;
-    std::int32_t rounds = 5;
+    std::int32_t rounds = 15;
     if ((argc > 2 && (!ParseInt32(argv[2], iterations) || iterations <= 0)) ||
         (argc > 3 && (!ParseInt32(argv[3], rounds) || rounds <= 0))) {
         std::fwprintf(stderr, L"iterations and rounds must be positive numbers\n");
@@ -141,22 +150,32 @@ int wmain(int argc, wchar_t* argv[]) {
     constexpr int kTests = 4;
     const wchar_t* const names[kTests] = {L"Write with custom function", L"ReadPrivateProfileString",
                                           L"Read with custom function", L"Create/delete loop"};
-    std::int64_t best[kTests][2];
-    std::fill(&best[0][0], &best[0][0] + 2 * kTests, INT64_MAX);
+    std::vector<double> toolTimes[kTests], floorTimes[kTests], ratios[kTests];
+    // The write test makes the file that the read tests read, so the tests run
+    // in order; within each pair, tool and floor take turns at going first.
+    const std::uint32_t n = tool.settings.iterations;
     bool ok = true;
     for (int round = 0; round < rounds && ok; ++round) {
+        const bool toolFirst = round % 2 == 0;
         std::int64_t raw[kTests] = {};
-        ok = tool.WriteCustomFunction() == 0 && RawWrite(rawFile, tool.settings.iterations, raw[0]) &&
-             tool.ReadPrivateProfileString() == 0 &&
-             RawProfileRead(rawFile, tool.settings.iterations, raw[1]) && tool.ReadCustomFunction() == 0 &&
-             RawCustomRead(rawFile, tool.settings.iterations, raw[2]) && tool.CreateDeleteLoop() == 0 &&
-             RawCreateDelete(rawFile, tool.settings.iterations, raw[3]);
+        const auto pair = [&](auto runTool, auto runFloor) {
+            return toolFirst ? runTool() == 0 && runFloor() : runFloor() && runTool() == 0;
+        };
+        ok = pair([&] { return tool.WriteCustomFunction(); }, [&] { return RawWrite(rawFile, n, raw[0]); }) &&
+             pair([&] { return tool.ReadPrivateProfileString(); },
+                  [&] { return RawProfileRead(rawFile, n, raw[1]); }) &&
+             pair([&] { return tool.ReadCustomFunction(); },
+                  [&] { return RawCustomRead(rawFile, n, raw[2]); }) &&
+             pair([&] { return tool.CreateDeleteLoop(); },
+                  [&] { return RawCreateDelete(rawFile, n, raw[3]); });
         const std::uint64_t measured[kTests] = {
             tool.durations.writeCustomFunction, tool.durations.readPrivateProfileString,
             tool.durations.readCustomFunction, tool.durations.createDeleteLoop};
         for (int t = 0; t < kTests && ok; ++t) {
-            best[t][0] = std::min(best[t][0], static_cast<std::int64_t>(measured[t]));
-            best[t][1] = std::min(best[t][1], raw[t]);
+            toolTimes[t].push_back(static_cast<double>(measured[t]) / n);
+            floorTimes[t].push_back(static_cast<double>(raw[t]) / n);
+            ratios[t].push_back(raw[t] > 0 ? static_cast<double>(measured[t]) / static_cast<double>(raw[t])
+                                           : 0.0);
         }
     }
     DeleteAnyFile(true, false, false, tool.settings.testFilePath);
@@ -166,12 +185,10 @@ int wmain(int argc, wchar_t* argv[]) {
         return 1;
     }
 
-    std::wprintf(L"%d iterations, best of %d rounds, microseconds per iteration\n", iterations, rounds);
+    std::wprintf(L"%d iterations, median of %d rounds, microseconds per iteration\n", iterations, rounds);
     std::wprintf(L"%-28ls %12ls %12ls %8ls\n", L"test", L"tool", L"floor", L"ratio");
-    for (int t = 0; t < kTests; ++t) {
-        const double tool = static_cast<double>(best[t][0]) / iterations;
-        const double floor = static_cast<double>(best[t][1]) / iterations;
-        std::wprintf(L"%-28ls %12.2f %12.2f %8.3f\n", names[t], tool, floor, floor > 0 ? tool / floor : 0.0);
-    }
+    for (int t = 0; t < kTests; ++t)
+        std::wprintf(L"%-28ls %12.2f %12.2f %8.3f\n", names[t], Median(toolTimes[t]), Median(floorTimes[t]),
+                     Median(ratios[t]));
     return 0;
 }
