@@ -6,10 +6,12 @@
 
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include <boost/algorithm/string/classification.hpp>
 #include <boost/algorithm/string/split.hpp>
-#include <vector>
+
+#include "logging/log_time.h"
 
 Logger& GetLogger() {
     static Logger* const logger = new Logger(); // intentionally never deleted
@@ -50,11 +52,8 @@ void LogMessage(LogLevel level, const std::wstring& category, const std::wstring
         std::lock_guard<LoggerLock> guard(logger.lock);
         if (!logger.accepting || level < logger.minLevel)
             return;
-        if (logger.fieldMask & LogFields::Time) {
-            FILETIME now;
-            GetSystemTimeAsFileTime(&now);
-            entry.time = (std::uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
-        }
+        if (logger.fieldMask & LogFields::Time)
+            entry.time = CurrentFileTime();
         if (logger.fieldMask & LogFields::ThreadId)
             entry.threadId = GetCurrentThreadId();
         if (logger.fieldMask & LogFields::User) {
