@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <iterator>
-
 namespace {
 
 struct AdsiName {

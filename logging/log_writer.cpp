@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cwchar>
 #include <climits>
-#include <stdexcept>
 
 #include <boost/algorithm/string/erase.hpp>
 #include <boost/algorithm/string/replace.hpp>
