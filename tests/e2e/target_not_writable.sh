@@ -20,7 +20,7 @@ mkdir -p "$prefix" "$prefix.home"
 chown nobody:nogroup "$prefix" "$prefix.home"
 target=$(mktemp -d /tmp/qm-readonly-XXXXXX)
 chmod 0555 "$target"
-trap 'as_nobody wineserver -k 2>/dev/null; rm -rf "$target"' EXIT
+trap 'as_nobody wineserver -k 2>/dev/null; as_nobody wineserver -w 2>/dev/null; rm -rf "$target"' EXIT
 
 # Wine's start-up helpers must not hold this script's output pipe: create the
 # prefix and start the server with every inherited descriptor closed.
