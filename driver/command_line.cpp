@@ -6,6 +6,7 @@
 
 #include "driver/usage.h"
 #include "driver/uuid_text.h"
+#include "fsutil/full_path.h"
 #include "logging/logger.h"
 
 namespace {
@@ -24,6 +25,26 @@ Win32Error Fail(const std::wstring& message) {
     return win32::kInvalidParameter;
 }
 
+// The digit zero of every run of ten decimal digits (Unicode category Nd) in
+// the Basic Multilingual Plane, ascending. The runtime's own base-10 conversion
+// reads all of them as digits: full-width U+FF11 U+FF12 is 12.
+constexpr char16_t kDigitZeros[] = {
+    0x0030, 0x0660, 0x06F0, 0x07C0, 0x0966, 0x09E6, 0x0A66, 0x0AE6, 0x0B66, 0x0BE6, 0x0C66, 0x0CE6, 0x0D66,
+    0x0DE6, 0x0E50, 0x0ED0, 0x0F20, 0x1040, 0x1090, 0x17E0, 0x1810, 0x1946, 0x19D0, 0x1A80, 0x1A90, 0x1B50,
+    0x1BB0, 0x1C40, 0x1C50, 0xA620, 0xA8D0, 0xA900, 0xA9D0, 0xA9F0, 0xAA50, 0xABF0, 0xFF10,
+};
+
+// The value 0 to 9 of a decimal digit of any script, or -1.
+int DigitValue(wchar_t c) {
+    for (const char16_t zero : kDigitZeros) {
+        if (c < zero)
+            return -1;
+        if (c < zero + 10)
+            return c - zero;
+    }
+    return -1;
+}
+
 } // namespace
 
 bool ParseInt32(const std::wstring& text, std::int32_t& value) {
@@ -36,8 +57,11 @@ bool ParseInt32(const std::wstring& text, std::int32_t& value) {
     const std::int64_t limit = negative ? 2147483648LL : 2147483647LL;
     std::int64_t magnitude = 0;
     std::size_t digits = 0;
-    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i, ++digits) {
-        magnitude = magnitude * 10 + (text[i] - L'0');
+    for (; i < text.size(); ++i, ++digits) {
+        const int digit = DigitValue(text[i]);
+        if (digit < 0)
+            break;
+        magnitude = magnitude * 10 + digit;
         if (magnitude > limit)
             return false;
     }
@@ -84,9 +108,11 @@ Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& set
         return Fail(L"No target specified!");
     if (settings.iterations == 0)
         settings.iterations = 1000;
-    // Exactly one backslash between directory and file name: a doubled one is
-    // not normalised inside a \\?\ path and would break every later file call.
-    settings.testFilePath = settings.target;
+    // The plain and the \\?\ form of a path name the same file only when the
+    // path is already normalised (the system does not normalise the long form),
+    // so the test file is named from the target's full path. Exactly one
+    // backslash goes between directory and file name.
+    settings.testFilePath = GetFullPath(settings.target);
     if (settings.testFilePath.back() != L'\\')
         settings.testFilePath += L'\\';
     settings.testFilePath += GetUuidString(CreateUuid());

@@ -12,6 +12,7 @@
 Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& settings, bool& runTests);
 
 // The standard string-to-int rules in base 10: leading white space, an optional
-// sign, digits up to the first other character. False when no digit was read or
-// the value lies outside the signed 32-bit range.
+// sign, decimal digits of any script (full-width, Arabic-Indic, ...) up to the
+// first other character. False when no digit was read or the value lies outside
+// the signed 32-bit range.
 bool ParseInt32(const std::wstring& text, std::int32_t& value);

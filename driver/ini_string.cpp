@@ -6,6 +6,7 @@
 #include <new>
 
 #include "fsutil/file_tree.h"
+#include "fsutil/long_path.h"
 
 namespace {
 
@@ -34,4 +35,20 @@ Win32Error GetIniString(const std::wstring& filePath, const std::wstring& sectio
             return 0;
         }
     }
+}
+
+std::wstring ProfilePathFor(const std::wstring& filePath) {
+    if (filePath.size() < MAX_PATH)
+        return filePath;
+    std::wstring longPath = filePath;
+    MakeLongPath(&longPath);
+    const DWORD size = GetShortPathNameW(longPath.c_str(), nullptr, 0);
+    if (size == 0)
+        return longPath;
+    std::wstring shortPath(size, L'\0');
+    const DWORD length = GetShortPathNameW(longPath.c_str(), shortPath.data(), size);
+    if (length == 0 || length >= size || length >= MAX_PATH)
+        return longPath;
+    shortPath.resize(length);
+    return shortPath;
 }

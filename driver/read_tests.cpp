@@ -10,6 +10,7 @@
 
 Win32Error FileIoTests::ReadPrivateProfileString() {
     LogMessage(LogLevel::INFO, L"ReadPrivateProfileString", L"Starting GetPrivateProfileString read loop...");
+    const std::wstring profilePath = ProfilePathFor(settings.testFilePath);
     const std::wstring section = L"Section1";
     std::wstring key;
     key.reserve(16);
@@ -20,7 +21,7 @@ Win32Error FileIoTests::ReadPrivateProfileString() {
     for (std::uint32_t i = 0; i < settings.iterations; ++i) {
         key.assign(L"Key");
         AppendDecimal(key, i);
-        if (const Win32Error code = GetIniString(settings.testFilePath, section, key, &value))
+        if (const Win32Error code = GetIniString(profilePath, section, key, &value))
             return code;
     }
     stopwatch.Stop();

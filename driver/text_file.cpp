@@ -7,6 +7,7 @@
 
 #include "errors/errno_to_win32.h"
 #include "fsutil/file_tree.h"
+#include "fsutil/long_path.h"
 
 namespace {
 
@@ -34,7 +35,11 @@ Win32Error TextFile::SetPath(const std::wstring& newPath) {
     Close();
     if (newPath.empty())
         return win32::kInvalidParameter;
-    path = newPath;
+    // The runtime's open takes the long form too, and only that form works
+    // past MAX_PATH everywhere. Assigned in place, so that a loop that renames
+    // the file each pass reuses the string's room.
+    path.assign(newPath);
+    MakeLongPath(&path);
     return 0;
 }
 

@@ -15,7 +15,8 @@ public:
     TextFile(const TextFile&) = delete;
     TextFile& operator=(const TextFile&) = delete;
 
-    // Closes an open stream; 87 (path kept) for an empty path.
+    // Closes an open stream; 87 (path kept) for an empty path. The file is
+    // opened through the long-path form of `path`.
     Win32Error SetPath(const std::wstring& path);
     // Closes an open stream and opens the file, others may read it meanwhile
     // but not write it. Append creates the file when it does not exist. 87 for

@@ -5,8 +5,12 @@
 
 #include "driver/build_info.h"
 #include "driver/version_info.h"
+#include "logging/logger_lifecycle.h"
 
 void PrintUsage() {
+    // Printed directly, so what was logged before (the banner) must be on the
+    // console first.
+    DrainLogger();
     const std::wstring versionLine = L"Version:   " + GetVersionInfoString(L"FileVersion") + L"\n";
     const std::wstring homepageLine = std::wstring(L"Homepage:  ") + kHomepage + L"\n";
     const std::wstring rightsLine = std::wstring(L"Copyright (c) ") + kAuthor + L"\n";

@@ -1,5 +1,5 @@
 #pragma once
 
 // Writes the usage text, with the file version from the version resource, to
-// standard output.
+// standard output, once everything logged before it is on the console.
 void PrintUsage();

@@ -23,6 +23,7 @@ Win32Error LogQueue::Push(LogEntry entry) {
             return win32::kNoBufferSpace;
         entries_.push_back(std::move(entry));
         queuedCost_ += EntryCost(entries_.back());
+        ++pushed_;
     }
     notEmpty_.notify_one();
     return 0;
@@ -36,6 +37,20 @@ LogEntry LogQueue::Pop() {
     const std::uint64_t cost = EntryCost(entry);
     queuedCost_ = queuedCost_ >= cost ? queuedCost_ - cost : 0;
     return entry;
+}
+
+void LogQueue::MarkHandled() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++handled_;
+    }
+    handledMore_.notify_all();
+}
+
+bool LogQueue::WaitUntilHandled(std::chrono::steady_clock::time_point deadline) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const std::uint64_t ticket = pushed_;
+    return handledMore_.wait_until(lock, deadline, [&] { return handled_ >= ticket; });
 }
 
 std::uint64_t LogQueue::QueuedCost() {

@@ -3,6 +3,7 @@
 // never blocks: once the summed cost of the queued entries has reached the
 // budget, further entries are refused (10055) until the writer catches up.
 // The writer's stop request is the exception: it is always queued.
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -26,12 +27,22 @@ public:
     // The oldest entry; waits while the queue is empty.
     LogEntry Pop();
 
+    // Called by the writer when it is done with the entry it popped last.
+    void MarkHandled();
+
+    // Waits until every entry pushed before the call has been popped and
+    // handled, or until `deadline`; false when the deadline came first.
+    bool WaitUntilHandled(std::chrono::steady_clock::time_point deadline);
+
     std::uint64_t QueuedCost();
 
 private:
     std::deque<LogEntry> entries_;
     std::mutex mutex_;
     std::condition_variable notEmpty_;
+    std::condition_variable handledMore_;
     std::uint64_t queuedCost_ = 0;
     std::uint64_t costLimit_ = 0;
+    std::uint64_t pushed_ = 0;  // entries accepted so far
+    std::uint64_t handled_ = 0; // entries the writer is done with
 };

@@ -127,10 +127,15 @@ void RunLogWriter(Logger& logger) {
     for (;;) {
         line.clear();
         LogEntry entry = logger.queue.Pop();
-        if (entry.stop)
+        if (entry.stop) {
+            logger.queue.MarkHandled();
             return;
-        std::lock_guard<LoggerLock> guard(logger.lock);
-        WriteEntry(logger, entry, line);
+        }
+        {
+            std::lock_guard<LoggerLock> guard(logger.lock);
+            WriteEntry(logger, entry, line);
+        }
+        logger.queue.MarkHandled();
     }
 }
 

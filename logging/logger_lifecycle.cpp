@@ -80,3 +80,15 @@ void StopLogger() {
         logger.eventSource = nullptr;
     }
 }
+
+void DrainLogger() {
+    Logger& logger = GetLogger();
+    const auto deadline = std::chrono::steady_clock::now() + kStopWait;
+    std::unique_lock<LoggerLock> guard(logger.lock, std::defer_lock);
+    if (!guard.try_lock_until(deadline))
+        return; // the writer is stuck inside a sink
+    const bool running = logger.writerThread != nullptr;
+    guard.unlock();
+    if (running)
+        logger.queue.WaitUntilHandled(deadline);
+}

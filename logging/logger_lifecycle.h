@@ -9,3 +9,8 @@ Win32Error StartLogger();
 // 15 seconds for the writer thread to write them and end; then releases the
 // thread handle and the event source.
 void StopLogger();
+
+// Waits until the writer has written every entry logged so far, at most 15
+// seconds; returns at once when no writer runs. For text printed past the
+// logger (the usage text), so that it follows what was logged before it.
+void DrainLogger();

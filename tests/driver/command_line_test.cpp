@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <cwctype>
 #include <set>
 #include <string>
@@ -95,6 +97,11 @@ TEST(ProcessCmdLine, EveryErrorLogsItsOneMessageAndReturns87) {
         {{L"-target", L"x", L"-iterations", L"-5"}, L"Iteration <-5> must not be negative"},
         {{L"-target", L"x", L"-iterations", L" -1"}, L"Iteration < -1> must not be negative"},
         {{L"-target", L"x", L"-iterations", L"-2147483648"}, L"Iteration <-2147483648> must not be negative"},
+        {{L"-target", L"x", L"-iterations", L"\u00B2"}, L"Iteration <\u00B2> does not seem to be a number"},
+        {{L"-target", L"x", L"-iterations", L"\u2460"}, L"Iteration <\u2460> does not seem to be a number"},
+        {{L"-target", L"x", L"-iterations", L"\uFF12\uFF11\uFF14\uFF17\uFF14\uFF18\uFF13\uFF16\uFF14\uFF18"},
+         L"Iteration <\uFF12\uFF11\uFF14\uFF17\uFF14\uFF18\uFF13\uFF16\uFF14\uFF18> does not seem to be a "
+         L"number"},
         {{L"-foo", L"-help"}, L"Unknown parameter <-foo>"},
         {{L"x"}, L"Unknown parameter <x>"},
         {{L"-targets", L"x"}, L"Unknown parameter <-targets>"},
@@ -182,6 +189,13 @@ TEST(ProcessCmdLine, AcceptedCommandLinesFillTheSettings) {
         {{L"-target", L"-help"}, L"-help", 1000},
         {{L"-target", L"-iterations", L"-iterations", L"3"}, L"-iterations", 3},
         {{L"-target", L" C:\\my dir "}, L" C:\\my dir ", 1000}, // taken verbatim
+        // Decimal digits of other scripts count as the runtime's conversion
+        // counts them.
+        {{L"-target", L"x", L"-iterations", L"\uFF11\uFF12"}, L"x", 12}, // full-width 12
+        {{L"-target", L"x", L"-iterations", L"\u0663"}, L"x", 3},        // Arabic-Indic 3
+        {{L"-target", L"x", L"-iterations", L"\u0968\u0966"}, L"x", 20}, // Devanagari 20
+        {{L"-target", L"x", L"-iterations", L"1\uFF15x"}, L"x", 15},     // mixed, then a stop
+        {{L"-target", L"x", L"-iterations", L"\u0669\u00B2"}, L"x", 9},  // superscript two is no digit
     };
     for (const AcceptedCase& c : cases) {
         SCOPED_TRACE(Describe(c.arguments));
@@ -196,17 +210,38 @@ TEST(ProcessCmdLine, AcceptedCommandLinesFillTheSettings) {
     }
 }
 
-TEST(ProcessCmdLine, TestFilePathIsTargetOneBackslashAndUuid) {
+// The directory part of the test file path: the target's full, normalised
+// form, so that the plain and the long form of the path name the same file.
+TEST(ProcessCmdLine, TestFilePathIsTheFullTargetOneBackslashAndUuid) {
+    wchar_t current[MAX_PATH];
+    const std::wstring cwd(current, GetCurrentDirectoryW(MAX_PATH, current));
+    const std::wstring cwdDir = cwd.back() == L'\\' ? cwd : cwd + L"\\";
     const struct {
         std::wstring target;
         std::wstring prefix; // what testFilePath must start with
     } cases[] = {
+        // Already full and normalised: the path is target + "\" + UUID, as typed.
         {L"C:\\dir", L"C:\\dir\\"},
         {L"C:\\dir\\", L"C:\\dir\\"},
         {L"\\\\srv\\share", L"\\\\srv\\share\\"},
         {L"\\\\srv\\share\\", L"\\\\srv\\share\\"},
         {L"C:\\", L"C:\\"},
-        {L"relative", L"relative\\"},
+        {L"C:\\My Dir\\x.y", L"C:\\My Dir\\x.y\\"},
+        // Other spellings of the same folder.
+        {L"C:\\dir\\sub.", L"C:\\dir\\sub\\"},
+        {L"C:\\dir\\sub ", L"C:\\dir\\sub\\"},
+        {L"C:\\dir\\sub. .", L"C:\\dir\\sub\\"},
+        {L"C:\\dir\\sub/", L"C:\\dir\\sub\\"},
+        {L"C:/dir/sub", L"C:\\dir\\sub\\"},
+        {L"C:\\dir\\\\sub", L"C:\\dir\\sub\\"},
+        {L"C:\\dir\\.\\sub", L"C:\\dir\\sub\\"},
+        {L"C:\\dir\\x\\..\\sub", L"C:\\dir\\sub\\"},
+        {L"C:\\dir\\sub\\..", L"C:\\dir\\"},
+        {L"//srv/share/dir", L"\\\\srv\\share\\dir\\"},
+        {L"relative", cwdDir + L"relative\\"},
+        {L".", cwdDir},
+        // The long form is the caller's literal name: the system leaves it alone.
+        {L"\\\\?\\C:\\dir\\sub.", L"\\\\?\\C:\\dir\\sub.\\"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.target);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <string>
 
 #include "driver/ini_string.h"
@@ -63,3 +65,21 @@ TEST_F(GetIniStringTest, NullValueIsInvalidParameter) {
 }
 
 } // namespace
+
+TEST(ProfilePathFor, KeepsShortPathsAndFindsAReadableNameForDeepOnes) {
+    TempDir dir;
+    const std::wstring shallow = dir.File(L"test.ini");
+    EXPECT_EQ(ProfilePathFor(shallow), shallow) << "a path below MAX_PATH is used as it stands";
+
+    std::wstring deep = L"\\\\?\\" + dir.Path();
+    while (deep.size() < 320) {
+        deep += L"\\a-folder-with-a-rather-long-name";
+        ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr)) << GetLastError();
+    }
+    const std::wstring file = deep.substr(4) + L"\\test.ini"; // plain form, past MAX_PATH
+    WriteBytes(L"\\\\?\\" + file, Utf16File(L"[Section1]\r\nKey7=Value7\r\n"));
+    std::wstring value;
+    EXPECT_EQ(GetIniString(ProfilePathFor(file), L"Section1", L"Key7", &value), 0u)
+        << "the profile functions could not open " << ProfilePathFor(file);
+    EXPECT_EQ(value, L"Value7");
+}

@@ -45,7 +45,7 @@ std::wstring SiblingProgram(const std::wstring& fileName) {
 }
 
 ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                         unsigned timeoutMs) {
+                         unsigned timeoutMs, const std::wstring& currentDirectory) {
     ProcessResult result;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE outRead, outWrite, errRead, errWrite;
@@ -67,8 +67,9 @@ ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wst
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                        nullptr, nullptr, &startup, &process);
+    const BOOL started =
+        CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup, &process);
     CloseHandle(outWrite);
     CloseHandle(errWrite);
     CloseHandle(nul);

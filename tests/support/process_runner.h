@@ -11,9 +11,10 @@ struct ProcessResult {
 };
 
 // Starts `program` with `arguments` (quoted for the Windows command line),
-// standard input on NUL, and collects both output streams until it ends.
+// standard input on NUL, in `currentDirectory` (empty: this process's), and
+// collects both output streams until it ends.
 ProcessResult RunProcess(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                         unsigned timeoutMs = 120000);
+                         unsigned timeoutMs = 120000, const std::wstring& currentDirectory = L"");
 
 // A program that sits beside the running test program (same build folder).
 std::wstring SiblingProgram(const std::wstring& fileName);

@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <atomic>
 
+#include "fsutil/long_path.h"
+
 namespace {
 
+// `path` in the long-path form, so that trees deeper than MAX_PATH go too.
 void RemoveTree(const std::wstring& path) {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
@@ -46,7 +49,9 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-    RemoveTree(path_);
+    std::wstring longPath = path_;
+    MakeLongPath(&longPath);
+    RemoveTree(longPath);
 }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
