@@ -1,0 +1,137 @@
+// Runs the real tool against \\localhost\share, a share of a real smbd on this
+// machine (scripts/smb-share, started and stopped by the ctest fixture), and
+// checks what arrived at the server by looking at the folder smbd serves
+// directly, not through the share. What only Linux programs can see (smbd's
+// operation counters, Wine's trace of the delete calls) is checked by
+// smb_share_probes.sh.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "support/process_runner.h"
+#include "support/temp_dir.h"
+#include "tool_console.h"
+
+namespace {
+
+std::wstring Environment(const wchar_t* name) {
+    wchar_t value[32768];
+    const DWORD length = GetEnvironmentVariableW(name, value, 32768);
+    return length > 0 && length < 32768 ? std::wstring(value, length) : std::wstring();
+}
+
+// A Linux path as a Windows program under Wine names it: drive Z: is "/".
+std::wstring FromLinux(std::wstring path) {
+    for (wchar_t& c : path) {
+        if (c == L'/')
+            c = L'\\';
+    }
+    return L"Z:" + path;
+}
+
+bool IsDirectory(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+ProcessResult RunTool(const std::vector<std::wstring>& arguments) {
+    return RunProcess(SiblingProgram(L"Quillmarsh.exe"), arguments);
+}
+
+// Each test gets a fresh folder on the share, made through the share (so smbd
+// creates it, as the guest user), and removed in the server's folder.
+class SmbShare : public testing::Test {
+protected:
+    void SetUp() override {
+        // Handed over by ctest (tests/e2e/smb_share.cmake).
+        unc_ = Environment(L"QM_SMB_UNC");
+        const std::wstring linuxFolder = Environment(L"QM_SMB_FOLDER");
+        ASSERT_FALSE(unc_.empty() || linuxFolder.empty())
+            << "QM_SMB_UNC and QM_SMB_FOLDER are set by ctest for the SMB share fixture";
+        server_ = FromLinux(linuxFolder);
+        // scripts/smb-share start writes why it could not start the share on
+        // this machine beside the folder (no /dev/fuse, packages missing).
+        const std::string reason = ReadBytes(server_.substr(0, server_.rfind(L'\\')) + L"\\unavailable");
+        if (!reason.empty())
+            GTEST_SKIP() << "no SMB share on this machine: " << reason;
+        ASSERT_TRUE(IsDirectory(unc_)) << Narrow(unc_) << " is not reachable (error " << GetLastError()
+                                       << "); scripts/smb-share start should have made it";
+
+        static std::atomic<unsigned> counter{0};
+        name_ = L"qm-smb-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(counter++);
+        ASSERT_TRUE(CreateDirectoryW(Folder().c_str(), nullptr))
+            << "cannot make " << Narrow(Folder()) << " on the share: error " << GetLastError();
+        ASSERT_TRUE(IsDirectory(ServerFolder()))
+            << "the folder made on the share is not in the server's folder";
+    }
+
+    void TearDown() override {
+        if (name_.empty())
+            return;
+        for (const std::wstring& name : ListDirectory(ServerFolder()))
+            DeleteFileW((ServerFolder() + L"\\" + name).c_str());
+        RemoveDirectoryW(ServerFolder().c_str());
+    }
+
+    // \\localhost\share\<fresh folder>
+    std::wstring Folder() const { return unc_ + L"\\" + name_; }
+    // The same folder seen directly in the folder smbd serves.
+    std::wstring ServerFolder() const { return server_ + L"\\" + name_; }
+
+    std::wstring unc_;    // \\localhost\share
+    std::wstring server_; // Z:\...\share
+    std::wstring name_;
+};
+
+TEST_F(SmbShare, FullRunPrintsFourResultsAndLeavesTheServerFolderEmpty) {
+    const ProcessResult run = RunTool({L"-target", Folder(), L"-iterations", L"3"});
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(std::regex_match(run.out, std::regex(SuccessfulRunPattern(Folder()))))
+        << "unexpected console output:\n"
+        << run.out;
+    EXPECT_EQ(ListDirectory(ServerFolder()), std::vector<std::wstring>{})
+        << "the run left files on the server";
+}
+
+TEST_F(SmbShare, TargetWithTrailingBackslashGetsOneSeparatorAndIsCleanedUp) {
+    const struct {
+        const char* name;
+        std::wstring typed;  // the -target value
+        std::wstring folder; // the folder as the tool names it
+        std::wstring server; // that folder on the server
+    } cases[] = {
+        {"share root", unc_ + L"\\", unc_, server_},
+        {"folder on the share", Folder() + L"\\", Folder(), ServerFolder()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<std::wstring> before = ListDirectory(c.server);
+        const ProcessResult run = RunTool({L"-target", c.typed, L"-iterations", L"2"});
+        ASSERT_FALSE(run.timedOut);
+        EXPECT_EQ(run.exitCode, 0u) << run.err;
+        EXPECT_EQ(run.err, "");
+        EXPECT_TRUE(std::regex_match(run.out, std::regex(SuccessfulRunPattern(c.folder))))
+            << "expected exactly one backslash before the file name:\n"
+            << run.out;
+        EXPECT_EQ(ListDirectory(c.server), before) << "the run left files on the server";
+    }
+}
+
+TEST_F(SmbShare, MissingFolderOnTheShareEndsWithFileNotFoundAndCreatesNothing) {
+    const ProcessResult run = RunTool({L"-target", Folder() + L"\\does-not-exist", L"-iterations", L"3"});
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_EQ(run.out.find("(s):"), std::string::npos) << "a result line was printed for a failed run";
+    EXPECT_EQ(run.err, FailureVerdict(2));
+    EXPECT_EQ(ListDirectory(ServerFolder()), std::vector<std::wstring>{}) << "the run created something";
+}
+
+} // namespace

@@ -1,0 +1,17 @@
+#pragma once
+// What the tool prints on its console, for tests that run it and compare.
+#include <string>
+
+#include "errors/win32_error.h"
+
+// `text` with every character outside ASCII shown as '?'.
+std::string Narrow(const std::wstring& text);
+
+// A regular expression for the whole standard output of a successful run whose
+// test file lies directly in `folder` (as the tool names it), with the file's
+// UUID and the timings left open.
+std::string SuccessfulRunPattern(const std::wstring& folder);
+
+// The verdict line for a failure as the console shows it (carriage returns
+// dropped, as the process runner does).
+std::string FailureVerdict(Win32Error code);
