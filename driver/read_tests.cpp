@@ -4,6 +4,7 @@
 #include "driver/decimal_text.h"
 #include "driver/file_io_tests.h"
 #include "driver/ini_string.h"
+#include "driver/stop_request.h"
 #include "driver/stopwatch.h"
 #include "driver/text_file.h"
 #include "logging/logger.h"
@@ -19,6 +20,8 @@ Win32Error FileIoTests::ReadPrivateProfileString() {
     Stopwatch stopwatch;
     stopwatch.Start();
     for (std::uint32_t i = 0; i < settings.iterations; ++i) {
+        if (StopRequested())
+            return win32::kCancelled;
         key.assign(L"Key");
         AppendDecimal(key, i);
         if (const Win32Error code = GetIniString(profilePath, section, key, &value))
@@ -40,6 +43,8 @@ Win32Error FileIoTests::ReadCustomFunction() {
     Stopwatch stopwatch;
     stopwatch.Start();
     for (std::uint32_t i = 0; i < settings.iterations; ++i) {
+        if (StopRequested())
+            return win32::kCancelled;
         if (const Win32Error code = file.Open(TextFileMode::Read))
             return code;
         // Pass i reads the header and the first i key lines.

@@ -1,15 +1,45 @@
 #include "driver/run_driver.h"
 
+#include <chrono>
 #include <clocale>
+#include <thread>
 
 #include "driver/build_info.h"
 #include "driver/command_line.h"
 #include "driver/file_io_tests.h"
 #include "driver/result_report.h"
+#include "driver/stop_request.h"
 #include "errors/error_text.h"
 #include "fsutil/delete_file.h"
 #include "logging/logger.h"
 #include "logging/logger_lifecycle.h"
+
+namespace {
+
+constexpr std::chrono::seconds kInUseWait{5};
+constexpr std::chrono::milliseconds kInUseRetry{100};
+
+// Removes the run's test file (nothing to do when it was never named). Another
+// process may hold it open for a moment without delete sharing, as virus
+// scanners and indexers do: that is retried for up to five seconds, and a file
+// that still cannot go is named in a warning. Other failures are logged by
+// DeleteAnyFile. Never changes the run's result.
+void RemoveTestFile(const std::wstring& path) {
+    const auto deadline = std::chrono::steady_clock::now() + kInUseWait;
+    Win32Error code = DeleteAnyFile(true, false, false, path);
+    while (code == win32::kSharingViolation && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(kInUseRetry);
+        code = DeleteAnyFile(true, false, false, path);
+    }
+    if (code == win32::kSharingViolation)
+        LogMessage(LogLevel::WARN, L"Result",
+                   L"The test file <" + path + L"> is in use by another process and was left behind: " +
+                       GetErrorText(code));
+    else if (code != 0)
+        DeleteAnyFile(true, true, false, path); // once more, with its failure logged
+}
+
+} // namespace
 
 Win32Error RunQuillmarsh(int argc, const wchar_t* const* argv) {
     // The console sink converts wide text by this locale; the C++ global locale
@@ -18,25 +48,30 @@ Win32Error RunQuillmarsh(int argc, const wchar_t* const* argv) {
     StartLogger();
     SetMinLogLevel(LogLevel::INFO);
     SetDefaultSinks(LogSinks::Console);
+    InstallStopHandler();
     LogMessage(LogLevel::INFO, L"Start", std::wstring(L"\nQuillmarsh by ") + kAuthor + L"\n");
 
     FileIoTests tests;
     bool runTests = false;
     Win32Error result = ProcessCmdLine(argc, argv, tests.settings, runTests);
     if (runTests) {
-        result = tests.WriteCustomFunction();
-        if (result == 0)
-            result = tests.ReadPrivateProfileString();
-        if (result == 0)
-            result = tests.ReadCustomFunction();
-        if (result == 0)
-            result = tests.CreateDeleteLoop();
+        // In order; the first failure ends the chain. A stop request ends the
+        // test in progress and keeps the next from starting.
+        for (Win32Error (FileIoTests::*test)() :
+             {&FileIoTests::WriteCustomFunction, &FileIoTests::ReadPrivateProfileString,
+              &FileIoTests::ReadCustomFunction, &FileIoTests::CreateDeleteLoop}) {
+            result = StopRequested() ? win32::kCancelled : (tests.*test)();
+            if (result != 0)
+                break;
+        }
+        if (result == 0 && StopRequested())
+            result = win32::kCancelled;
         if (result == 0)
             LogResultLines(tests.durations);
     }
 
     // On every path: the test file must not stay behind on the share.
-    DeleteAnyFile(true, true, false, tests.settings.testFilePath);
+    RemoveTestFile(tests.settings.testFilePath);
 
     if (result == 0)
         LogMessage(LogLevel::INFO, L"Result", L"\nQuillmarsh finished successfully");

@@ -1,5 +1,6 @@
 #include "driver/text_file.h"
 
+#include <windows.h>
 #include <share.h>
 
 #include <cerrno>
@@ -22,6 +23,15 @@ const wchar_t* ModeString(TextFileMode mode, const std::wstring& path) {
         return FileExists(path) ? L"at, ccs=UNICODE" : L"wt, ccs=UNICODE";
     }
     return nullptr;
+}
+
+// Why buffered text did not reach the file. A write that the system took only
+// in part without an error of its own (Wine does so when the disk fills up)
+// leaves the runtime no cause but a stale last error; with the last error
+// cleared before, that shows as no system error at all, and such a short write
+// means the disk is full.
+Win32Error WriteOutError() {
+    return GetLastError() == ERROR_SUCCESS ? win32::kDiskFull : ErrnoToWin32Error(errno);
 }
 
 } // namespace
@@ -76,9 +86,15 @@ Win32Error TextFile::WriteLine(const std::wstring& text) {
     return 0;
 }
 
-void TextFile::Close() {
-    if (stream != nullptr) {
-        std::fclose(stream);
-        stream = nullptr;
-    }
+Win32Error TextFile::Close() {
+    if (stream == nullptr)
+        return 0;
+    // Written out on its own first: a runtime may close a stream whose last
+    // write failed and still report success (Wine's does).
+    SetLastError(ERROR_SUCCESS);
+    Win32Error code = std::fflush(stream) == 0 ? 0 : WriteOutError();
+    if (std::fclose(stream) != 0 && code == 0)
+        code = ErrnoToWin32Error(errno);
+    stream = nullptr;
+    return code;
 }

@@ -25,9 +25,13 @@ public:
     // The next line without its line feed. False at the end of the file or on a
     // read error (the line then holds what was read), or with no stream open.
     bool ReadLine(std::wstring& line);
-    // Writes `text` and a line feed; 87 when no stream is open.
+    // Writes `text` and a line feed; 87 when no stream is open. The text may
+    // wait in the stream's buffer until Close.
     Win32Error WriteLine(const std::wstring& text);
-    void Close();
+    // Closes an open stream, writing out what its buffer holds. 0, also when no
+    // stream was open, or the mapped runtime error (112 for a full disk) when
+    // buffered text did not reach the file; the stream is closed either way.
+    Win32Error Close();
 
 private:
     std::FILE* stream = nullptr;

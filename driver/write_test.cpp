@@ -2,6 +2,7 @@
 // again, once per line.
 #include "driver/decimal_text.h"
 #include "driver/file_io_tests.h"
+#include "driver/stop_request.h"
 #include "driver/stopwatch.h"
 #include "driver/text_file.h"
 #include "fsutil/delete_file.h"
@@ -19,13 +20,16 @@ Win32Error FileIoTests::WriteCustomFunction() {
         return code;
     if (const Win32Error code = file.WriteLine(L"[Section1]"))
         return code;
-    file.Close();
+    if (const Win32Error code = file.Close())
+        return code;
 
     std::wstring line;
     line.reserve(32); // "Key4294967295=Value4294967295" fits: no allocation in the loop
     Stopwatch stopwatch;
     stopwatch.Start();
     for (std::uint32_t i = 0; i < settings.iterations; ++i) {
+        if (StopRequested())
+            return win32::kCancelled;
         if (const Win32Error code = file.Open(TextFileMode::Append))
             return code;
         line.assign(L"Key");
@@ -34,7 +38,9 @@ Win32Error FileIoTests::WriteCustomFunction() {
         AppendDecimal(line, i);
         if (const Win32Error code = file.WriteLine(line))
             return code;
-        file.Close();
+        // The line is written out here: a full disk shows in this pass.
+        if (const Win32Error code = file.Close())
+            return code;
     }
     stopwatch.Stop();
     durations.writeCustomFunction = static_cast<std::uint64_t>(stopwatch.ElapsedMicroseconds());

@@ -13,11 +13,13 @@ constexpr Win32Error kFileNotFound = 2;
 constexpr Win32Error kPathNotFound = 3;
 constexpr Win32Error kAccessDenied = 5;
 constexpr Win32Error kOutOfMemory = 14;
+constexpr Win32Error kSharingViolation = 32;
 constexpr Win32Error kFileExists = 80;
 constexpr Win32Error kInvalidParameter = 87;
 constexpr Win32Error kDiskFull = 112;
 constexpr Win32Error kAlreadyExists = 183;
 constexpr Win32Error kNotFound = 1168;
+constexpr Win32Error kCancelled = 1223;
 constexpr Win32Error kNoBufferSpace = 10055; // WSAENOBUFS: the log queue's budget is spent
 
 // The pair of "not there" codes that callers may declare harmless.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "errors/error_text.h"
 #include "fsutil/api_wrappers.h"
 #include "fsutil/long_path.h"
@@ -21,7 +23,13 @@ bool ClearReadOnly(bool logErrors, const std::wstring& path) {
                                        path) == 0;
 }
 
+std::atomic<DeleteAttempt> g_secondAttempt{&DeleteFileQuiet};
+
 } // namespace
+
+void SetSecondDeleteAttempt(DeleteAttempt attempt) {
+    g_secondAttempt.store(attempt ? attempt : &DeleteFileQuiet);
+}
 
 Win32Error DeleteFileQuiet(std::wstring& path) {
     MakeLongPath(&path);
@@ -33,7 +41,7 @@ Win32Error DeleteAnyFile(bool ignoreNotFound, bool logErrors, bool logSuccess, s
         return 0;
     Win32Error code = DeleteFileQuiet(path);
     if (code == win32::kAccessDenied) {
-        code = ClearReadOnly(logErrors, path) ? DeleteFileQuiet(path) : win32::kAccessDenied;
+        code = ClearReadOnly(logErrors, path) ? g_secondAttempt.load()(path) : win32::kAccessDenied;
     } else if (ignoreNotFound && win32::IsNotFound(code)) {
         return 0; // nothing was there to delete
     }

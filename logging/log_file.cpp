@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <vector>
 
 #include "errors/string_conversion.h"
@@ -56,12 +57,27 @@ void DeleteOldCopies(const std::wstring& path) {
 } // namespace
 
 std::wstring GetModulePath() {
-    wchar_t buffer[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-    if (length == 0)
-        return {};
-    // A path longer than the buffer comes back cut short and unterminated.
-    return std::wstring(buffer, std::min<DWORD>(length, MAX_PATH));
+    return GetModuleFilePath(nullptr);
+}
+
+std::wstring GetModuleFilePath(void* module) {
+    // A path that does not fit comes back cut to the buffer (with or without a
+    // terminating null) and its length is the buffer's: read it again with a
+    // larger one, up to the longest path the system has.
+    constexpr DWORD kLongestPath = 32768;
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD size = static_cast<DWORD>(path.size());
+        const DWORD length = GetModuleFileNameW(static_cast<HMODULE>(module), path.data(), size);
+        if (length == 0)
+            return {};
+        if (length < size || size >= kLongestPath) {
+            path.resize(length);
+            path.resize(std::wcslen(path.c_str())); // the text up to its terminating null
+            return path;
+        }
+        path.resize(size * 2);
+    }
 }
 
 void SetDefaultLogFilePath() {

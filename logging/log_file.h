@@ -28,3 +28,7 @@ std::wstring EventSourceNameFor(const std::wstring& modulePath);
 
 // Full path of the running executable, or empty.
 std::wstring GetModulePath();
+
+// Full path of the loaded module `module` (nullptr: the executable), read whole
+// however long it is; empty on failure.
+std::wstring GetModuleFilePath(void* module);

@@ -21,9 +21,13 @@ struct Logger {
     std::wstring logFilePath;
     std::uint32_t maxLogFileSize = 10485760;
     bool accepting = false;
+    bool stopQueued = false; // the running writer's stop entry is in the queue
     // Guards every field above; the writer holds it while it writes one entry.
-    // Recursive, so code running under it on the writer thread may log. Never
-    // held together with the queue's mutex.
+    // Recursive, so code running under it on the writer thread may log.
+    // LogMessage and the writer never hold it together with the queue's mutex
+    // (so the writer's own pushes cannot deadlock); StartLogger and StopLogger
+    // take the queue's mutex under it, always in that order, and nothing takes
+    // the two the other way round.
     LoggerLock lock;
     LogQueue queue;
 };

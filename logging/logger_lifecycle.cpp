@@ -36,6 +36,7 @@ Win32Error StartLogger() {
     if (thread == 0)
         return ErrnoToWin32Error(errno);
     logger.writerThread = reinterpret_cast<void*>(thread);
+    logger.stopQueued = false;
     logger.accepting = true;
     return 0;
 }
@@ -49,13 +50,22 @@ void StopLogger() {
     // destroyed, so process exit cannot pull its queue or lock away.
     if (!guard.try_lock_until(deadline))
         return;
-    HANDLE thread = logger.writerThread;
-    if (thread != nullptr) {
-        LogEntry stop;
-        stop.level = LogLevel::NONE;
-        stop.sinks = 0;
-        stop.stop = true;
-        logger.queue.Push(std::move(stop)); // never refused, even by a full budget
+    // A handle of this call's own to wait on: a StopLogger running at the same
+    // time may close the logger's handle while this one still waits.
+    HANDLE thread = nullptr;
+    if (logger.writerThread != nullptr) {
+        // One stop entry per writer: a spare one would stay in the queue and
+        // end the next writer as soon as it started.
+        if (!logger.stopQueued) {
+            LogEntry stop;
+            stop.level = LogLevel::NONE;
+            stop.sinks = 0;
+            stop.stop = true;
+            logger.queue.Push(std::move(stop)); // never refused, even by a full budget
+            logger.stopQueued = true;
+        }
+        DuplicateHandle(GetCurrentProcess(), logger.writerThread, GetCurrentProcess(), &thread, SYNCHRONIZE,
+                        FALSE, 0);
     }
     guard.unlock();
 
@@ -66,6 +76,7 @@ void StopLogger() {
             deadline - std::chrono::steady_clock::now());
         writerEnded = WaitForSingleObject(thread, static_cast<DWORD>(std::max<long long>(left.count(), 0))) ==
                       WAIT_OBJECT_0;
+        CloseHandle(thread);
     }
     if (writerEnded)
         guard.lock();

@@ -2,10 +2,13 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "driver/file_io_tests.h"
+#include "driver/stop_request.h"
 #include "errors/error_text.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
@@ -296,6 +299,93 @@ TEST_F(FileIoTestsTest, CreateDeleteLoopStopsAtANameItCannotCreate) {
     EXPECT_EQ(ListDirectory(dir.Path()), std::vector<std::wstring>{blocker})
         << "pass 0 must have removed its file and pass 2 must not have run";
     EXPECT_EQ(tests.durations.createDeleteLoop, kUntouched);
+}
+
+// --- All four: a stop request, and what the stopwatch covers ---------------
+
+using TestFunction = Win32Error (FileIoTests::*)();
+
+struct TimedTest {
+    const char* name;
+    TestFunction run;
+    std::uint64_t TestDurations::*slot;
+};
+
+const TimedTest kTimedTests[] = {
+    {"WriteCustomFunction", &FileIoTests::WriteCustomFunction, &TestDurations::writeCustomFunction},
+    {"ReadPrivateProfileString", &FileIoTests::ReadPrivateProfileString,
+     &TestDurations::readPrivateProfileString},
+    {"ReadCustomFunction", &FileIoTests::ReadCustomFunction, &TestDurations::readCustomFunction},
+    {"CreateDeleteLoop", &FileIoTests::CreateDeleteLoop, &TestDurations::createDeleteLoop},
+};
+
+// Clears the stop flag on both ends of a test that sets it.
+class StopRequestTest : public FileIoTestsTest {
+protected:
+    StopRequestTest() { g_stopRequested.store(false); }
+    ~StopRequestTest() override { g_stopRequested.store(false); }
+};
+
+TEST_F(StopRequestTest, EveryTimedLoopEndsWithCancelledAtItsFirstBoundary) {
+    tests.settings.iterations = 50;
+    ASSERT_EQ(tests.WriteCustomFunction(), 0u);
+    const std::string written = ReadBytes(TestFile());
+    for (const TimedTest& test : kTimedTests) {
+        SCOPED_TRACE(test.name);
+        tests.durations = {kUntouched, kUntouched, kUntouched, kUntouched};
+        g_stopRequested.store(true);
+        LogCapture capture;
+        EXPECT_EQ((tests.*test.run)(), 1223u);
+        const std::vector<std::wstring> lines = capture.Lines();
+        g_stopRequested.store(false);
+        EXPECT_EQ(tests.durations.*test.slot, kUntouched) << "a stopped test must not store a duration";
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back().find(L"...done."), std::wstring::npos) << "a stopped test must not say done";
+        if (test.run == &FileIoTests::WriteCustomFunction) {
+            EXPECT_EQ(ReadBytes(TestFile()), ExpectedTestFile(0)) << "no line may follow the header";
+            WriteBytes(TestFile(), written); // the reads after it need the full file
+        }
+        EXPECT_EQ(ListDirectory(dir.Path()), std::vector<std::wstring>{kUuid})
+            << "only the test file may be there: no pass file of the create/delete loop";
+    }
+}
+
+TEST_F(StopRequestTest, AStopDuringTheWriteLoopEndsItBetweenTwoLines) {
+    tests.settings.iterations = 100000; // far more than pass before the stop
+    std::thread stopper([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        g_stopRequested.store(true);
+    });
+    const Win32Error code = tests.WriteCustomFunction();
+    stopper.join();
+    EXPECT_EQ(code, 1223u);
+    // Whole lines only, from Key0 on, and fewer than were asked for.
+    const std::string bytes = ReadBytes(TestFile());
+    std::size_t lines = 0;
+    while (ExpectedTestFile(static_cast<unsigned>(lines + 1)).size() <= bytes.size())
+        ++lines;
+    EXPECT_GT(lines, 0u) << "the loop was stopped before it began";
+    EXPECT_LT(lines, 100000u);
+    EXPECT_EQ(bytes, ExpectedTestFile(static_cast<unsigned>(lines))) << "the stop cut a pass in two";
+}
+
+// The stored duration is what the loop took: almost all of the test's time,
+// as an independent clock around the whole call shows, and never more.
+TEST_F(FileIoTestsTest, EachStoredDurationCoversItsTimedLoop) {
+    tests.settings.iterations = 300;
+    for (const TimedTest& test : kTimedTests) {
+        SCOPED_TRACE(test.name);
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_EQ((tests.*test.run)(), 0u);
+        const auto outside =
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+        const std::uint64_t inside = tests.durations.*test.slot;
+        EXPECT_LE(inside, static_cast<std::uint64_t>(outside.count()) + 1000)
+            << "the stored time is longer than the whole test";
+        EXPECT_GE(inside, static_cast<std::uint64_t>(outside.count()) * 7 / 10)
+            << "the stored time leaves out most of the loop (" << inside << " of " << outside.count()
+            << " us)";
+    }
 }
 
 } // namespace

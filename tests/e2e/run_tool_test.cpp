@@ -5,16 +5,20 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "errors/error_text.h"
 #include "fsutil/long_path.h"
+#include "support/log_capture.h"
 #include "support/process_runner.h"
 #include "support/temp_dir.h"
+#include "tool_console.h"
 
 namespace {
 
@@ -56,21 +60,6 @@ const char* const kSuccess = "\nQuillmarsh finished successfully\n";
 ProcessResult RunTool(const std::vector<std::wstring>& arguments,
                       const std::wstring& currentDirectory = L"") {
     return RunProcess(SiblingProgram(L"Quillmarsh.exe"), arguments, 120000, currentDirectory);
-}
-
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text)
-        out += c < 0x80 ? static_cast<char>(c) : '?';
-    return out;
-}
-
-// The verdict line for a failure, as the console shows it (carriage returns
-// dropped by the runner).
-std::string FailureVerdict(Win32Error code) {
-    std::string text = Narrow(GetErrorText(code));
-    std::erase(text, '\r');
-    return "\nQuillmarsh finished with error: " + text + "\n";
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -163,48 +152,27 @@ TEST(ConsoleOutput, CharacterTheCodePageCannotShowBecomesQuestionMarkAndTheLineG
     EXPECT_EQ(Lines(run.err).at(0), "Unknown parameter <-foo" + expected + "bar>");
 }
 
+TEST(ConsoleOutput, CharactersOfTheCodePageBeyondAsciiAreShownAsThemselves) {
+    for (const std::wstring character : {L"\u00E9", L"\u00FC", L"\u00DF"}) {
+        char encoded[8] = {};
+        BOOL usedDefault = FALSE;
+        const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, character.c_str(), 1, encoded, 8,
+                                               nullptr, &usedDefault);
+        if (usedDefault || length <= 0)
+            GTEST_SKIP() << "the system's code page has no form for U+" << std::hex
+                         << static_cast<unsigned>(character[0]);
+        const ProcessResult run = RunTool({L"-caf" + character + L"-x"});
+        EXPECT_EQ(run.exitCode, 87u);
+        EXPECT_EQ(Lines(run.err).at(0), "Unknown parameter <-caf" + std::string(encoded, length) + "-x>")
+            << "U+" << std::hex << static_cast<unsigned>(character[0])
+            << " must appear in the code page's form";
+    }
+}
+
 class FullRun : public testing::Test {
 protected:
     TempDir target;
 };
-
-// The console of a successful run, with the test file's path and the
-// timings left as patterns.
-std::string SuccessfulRunPattern(const std::wstring& target) {
-    std::string escaped;
-    for (char c : Narrow(target)) {
-        if (std::string("\\.^$|()[]{}*+?").find(c) != std::string::npos)
-            escaped += '\\';
-        escaped += c;
-    }
-    const std::string seconds = "[0-9]+\\.[0-9]{6}";
-    return "\nQuillmarsh by the Quillmarsh contributors\n\n"
-           "Creating test file <" +
-           escaped +
-           "\\\\[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}>\\.\\.\\.\n"
-           "\\.\\.\\.done\\.\n"
-           "Starting GetPrivateProfileString read loop\\.\\.\\.\n"
-           "\\.\\.\\.done\\.\n"
-           "Starting custom read loop\\.\\.\\.\n"
-           "\\.\\.\\.done\\.\n"
-           "Starting create/delete test\\.\\.\\.\n"
-           "\\.\\.\\.done\\.\n"
-           "\n"
-           "Write with custom function \\(s\\): " +
-           seconds +
-           "\n"
-           "ReadPrivateProfileString \\(s\\):   " +
-           seconds +
-           "\n"
-           "Read with custom function \\(s\\):  " +
-           seconds +
-           "\n"
-           "Create/delete loop \\(s\\):         " +
-           seconds +
-           "\n"
-           "\n"
-           "Quillmarsh finished successfully\n";
-}
 
 TEST_F(FullRun, ThreeIterationsPrintFourResultsAndLeaveTheTargetEmpty) {
     const ProcessResult run = RunTool({L"-target", target.Path(), L"-iterations", L"3"});
@@ -287,6 +255,71 @@ TEST_F(FullRun, TargetOfAbout300CharactersRunsCleanly) {
         ASSERT_TRUE(CreateDirectoryW(LongForm(deep).c_str(), nullptr)) << GetLastError();
     }
     ExpectCleanRunIn(deep, deep);
+}
+
+// Another process (a virus scanner, an indexer) opens the test file without
+// delete sharing as soon as it appears, and keeps it open for `holdMs`.
+class TestFileHeldOpen : public FullRun {
+protected:
+    void Hold(unsigned holdMs) {
+        holder_ = std::thread([this, holdMs] {
+            const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+            while (std::chrono::steady_clock::now() < giveUp) {
+                for (const std::wstring& name : ListDirectory(target.Path())) {
+                    if (name.size() != 36)
+                        continue; // a pass file of the create/delete loop
+                    path_ = target.File(name);
+                    HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                              nullptr, OPEN_EXISTING, 0, nullptr);
+                    if (file == INVALID_HANDLE_VALUE)
+                        continue;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+                    CloseHandle(file);
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+    }
+    void TearDown() override {
+        if (holder_.joinable())
+            holder_.join();
+    }
+
+    std::thread holder_;
+    std::wstring path_; // the test file, once the holder found it
+};
+
+TEST_F(TestFileHeldOpen, FinalDeleteWaitsForAShortHolder) {
+    Hold(1500);
+    const auto start = std::chrono::steady_clock::now();
+    const ProcessResult run = RunTool({L"-target", target.Path(), L"-iterations", L"200"});
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    holder_.join();
+    ASSERT_FALSE(path_.empty()) << "the holder never found the test file";
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(run.err, "") << "a holder that lets go within the wait is no reason to warn";
+    EXPECT_TRUE(std::regex_match(run.out, std::regex(SuccessfulRunPattern(target.Path())))) << run.out;
+    EXPECT_GE(seconds, 1.4) << "the run cannot have deleted the file while it was held";
+    EXPECT_TRUE(ListDirectory(target.Path()).empty()) << "the test file was left behind";
+}
+
+TEST_F(TestFileHeldOpen, FileHeldBeyondTheWaitIsNamedInAWarningAndTheResultStands) {
+    Hold(9000);
+    const auto start = std::chrono::steady_clock::now();
+    const ProcessResult run = RunTool({L"-target", target.Path(), L"-iterations", L"200"});
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const bool leftBehind = !path_.empty() && GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
+    holder_.join();
+    ASSERT_FALSE(path_.empty()) << "the holder never found the test file";
+    EXPECT_EQ(run.exitCode, 0u) << "the tests' result is the exit code: " << run.err;
+    EXPECT_TRUE(std::regex_match(run.out, std::regex(SuccessfulRunPattern(target.Path())))) << run.out;
+    EXPECT_EQ(run.err, "The test file <" + Narrow(path_) +
+                           "> is in use by another process and was left behind: " +
+                           Narrow(Flat(GetErrorText(32))) + "\n");
+    EXPECT_TRUE(leftBehind) << "the file was reported as left behind but is gone";
+    EXPECT_GE(seconds, 5.0) << "the run gave up before the five-second wait";
+    EXPECT_LT(seconds, 8.5) << "the run waited for the holder beyond its five seconds";
 }
 
 // A drive root and a share root, each made a link to a folder of the build

@@ -5,26 +5,11 @@
 #   target_not_writable.sh QUILLMARSH_EXE PREFIX_FOR_NOBODY
 set -u
 exe=$1
-prefix=$(realpath -m "$2")
-if [ "$(id -u)" -ne 0 ] || ! command -v setpriv >/dev/null; then
-    echo "needs root (to run the tool as another user): skipped"
-    exit 77
-fi
+source "$(dirname "$0")/../support/as_nobody.sh" "$2"
 
-as_nobody() {
-    setpriv --reuid=nobody --regid=nogroup --clear-groups \
-        env HOME="$prefix.home" WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$@"
-}
-
-mkdir -p "$prefix" "$prefix.home"
-chown nobody:nogroup "$prefix" "$prefix.home"
 target=$(mktemp -d /tmp/qm-readonly-XXXXXX)
 chmod 0555 "$target"
-trap 'as_nobody wineserver -k 2>/dev/null; as_nobody wineserver -w 2>/dev/null; rm -rf "$target"' EXIT
-
-# Wine's start-up helpers must not hold this script's output pipe: create the
-# prefix and start the server with every inherited descriptor closed.
-as_nobody sh -c 'wineserver -p10 && wine wineboot -i' </dev/null >/dev/null 2>&1 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&-
+trap 'stop_nobody_wine; rm -rf "$target"' EXIT
 
 out=$(as_nobody wine "$exe" -target "Z:${target//\//\\}" -iterations 3 2>/tmp/qm-readonly-err.$$ </dev/null)
 rc=$?

@@ -150,6 +150,29 @@ TEST(GetErrorText, ModuleCodesWithoutAModuleTextGiveAnEmptyText) {
     }
 }
 
+// The build's stand-in modules, each holding one known text, are found first
+// once the loader is pointed at their folder: the text must come from the
+// module chosen for the code, searched before the system table.
+TEST(GetErrorText, ModuleCodesGetTheTextOfTheirOwnModule) {
+    wchar_t self[MAX_PATH];
+    std::wstring folder(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+    folder = folder.substr(0, folder.rfind(L'\\') + 1) + L"message-modules";
+    // Windows searches the DLL folder before the system's; Wine's search for a
+    // data file skips that folder but takes the current directory.
+    wchar_t current[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, current);
+    ASSERT_TRUE(SetDllDirectoryW(folder.c_str())) << GetLastError();
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str())) << GetLastError();
+    const std::wstring network = GetErrorText(2102);
+    const std::wstring performance = GetErrorText(0xC0000BB8u);
+    const std::wstring system = GetErrorText(2);
+    SetCurrentDirectoryW(current);
+    SetDllDirectoryW(nullptr);
+    EXPECT_EQ(network, L"Network text from the test module.\r");
+    EXPECT_EQ(performance, L"Performance text from the test module.\r");
+    EXPECT_EQ(system, WithoutFinalLineFeed(2)) << "a code without a module must not get a module's text";
+}
+
 TEST(ErrnoToWin32Error, MapsTheKnownNumbersAndEverythingElseToInvalidFunction) {
     const std::pair<int, Win32Error> cases[] = {
         {1, 5}, {2, 2},  {13, 5}, {17, 80}, {22, 87},     {28, 112},

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -129,6 +130,33 @@ TEST_F(ApiWrappers, SetAttributesOnAMissingFileFailsWithTheSystemCode) {
                                              L"Setting attributes '1' on '" + LongForm(inMissingDir_) +
                                                  L"' failed with: " + GetErrorText(3)),
                                }));
+}
+
+// A set that the system refuses (this user may not change the file) but that
+// would change nothing counts as done; one that would change something fails.
+// Runs as another user through as_another_user.sh, which names a file owned by
+// root: Wine run as root may change any file.
+TEST(AsAnotherUser, RefusedSetOfTheAttributesAlreadyThereIsSuccess) {
+    const char* foreign = std::getenv("QM_FOREIGN_FILE");
+    if (foreign == nullptr)
+        GTEST_SKIP() << "runs as another user, on a file it may not change (tests/fsutil/as_another_user.sh)";
+    const std::wstring path(foreign, foreign + std::strlen(foreign));
+    const DWORD current = AttributesOf(path);
+    ASSERT_EQ(current, DWORD{FILE_ATTRIBUTE_ARCHIVE}) << "fixture file " << path;
+    ASSERT_FALSE(SetFileAttributesW(path.c_str(), current)) << "this user may change the file: no test";
+    const Win32Error refused = GetLastError();
+
+    LogCapture capture;
+    EXPECT_EQ(SetFileAttributesAPIWrapper(current, true, true, path), 0u);
+    EXPECT_EQ(SetFileAttributesAPIWrapper(current | FILE_ATTRIBUTE_READONLY, true, true, path), refused);
+    EXPECT_EQ(
+        capture.Lines(),
+        (Lines{
+            InfoLine(L"SetFileAttributesAPIWrapper", L"Could not set attributes '32' on '" + LongForm(path) +
+                                                         L"', but attributes were already identical."),
+            ErrorLine(L"SetFileAttributesAPIWrapper", L"Setting attributes '33' on '" + LongForm(path) +
+                                                          L"' failed with: " + GetErrorText(refused)),
+        }));
 }
 
 // ---------------------------------------------------------------- FindFirstFileAPIWrapper

@@ -107,6 +107,30 @@ TEST_F(DeleteAnyFileTest, FileHeldOpenWithoutDeleteSharingIsLeftAsItWas) {
     }
 }
 
+// A virus scanner opens the read-only file, without delete sharing, between
+// the two attempts (see SetSecondDeleteAttempt for why this needs a stand-in).
+HANDLE g_scanner = INVALID_HANDLE_VALUE;
+Win32Error ScannerOpensItFirst(std::wstring& path) {
+    g_scanner = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+    return DeleteFileQuiet(path);
+}
+
+TEST_F(DeleteAnyFileTest, FailedSecondAttemptReturnsItsOwnCodeAndLeavesTheFileWritable) {
+    const std::wstring path = NewFile(L"scanned.txt", kReadOnlyFile);
+    SetSecondDeleteAttempt(&ScannerOpensItFirst);
+    LogCapture capture;
+    const Win32Error code = DeleteAnyFile(true, true, false, path);
+    const Lines lines = capture.Lines();
+    SetSecondDeleteAttempt(nullptr);
+    ASSERT_NE(g_scanner, INVALID_HANDLE_VALUE) << "the second attempt was not made";
+    EXPECT_EQ(code, 32u) << "the second attempt's sharing violation must be returned, not the first's 5";
+    EXPECT_EQ(lines, Lines{Failed(path, 32)});
+    EXPECT_TRUE(Exists(path));
+    EXPECT_EQ(AttributesOf(path), FILE_ATTRIBUTE_ARCHIVE) << "the cleared read-only bit must not be put back";
+    CloseHandle(g_scanner);
+}
+
 TEST_F(DeleteAnyFileTest, AccessDeniedWithoutReadOnlyBitIsReportedAndChangesNothing) {
     // A directory refuses DeleteFileW with access denied, and it is not read-only.
     const std::wstring sub = dir_.File(L"sub");

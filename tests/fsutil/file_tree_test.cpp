@@ -155,8 +155,10 @@ TEST_F(FileTree, CreateFileWithDirectoriesFailsWithInvalidHandleAndNoLog) {
     EXPECT_EQ(CreateFileWithDirectories(std::wstring(kMissingDrive) + LR"(new\file.log)"),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(CreateFileWithDirectories(file_ + LR"(\sub\file.log)"), INVALID_HANDLE_VALUE);
-    // A failure other than a missing directory: a bad name (123).
+    // A failure other than a missing directory: a bad name (123), also inside
+    // a missing directory, which only a missing-directory result may create.
     EXPECT_EQ(CreateFileWithDirectories(dir_.Path() + LR"(\\bad.log)"), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileWithDirectories(dir_.Path() + LR"(\missing\bad<name.log)"), INVALID_HANDLE_VALUE);
     EXPECT_EQ(ListDirectory(dir_.Path()), std::vector<std::wstring>{L"file.txt"}) << "something was created";
     EXPECT_EQ(capture.Lines(), Lines{});
 }

@@ -17,6 +17,7 @@
 #include "logging/log_file.h"
 #include "running_logger.h"
 #include "support/process_runner.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -189,6 +190,34 @@ TEST_F(LoggerStop, LeavesTheLoggerAcceptingAndARestartWritesToTheSameFile) {
     EXPECT_EQ(ReadBytes(LogPath()), "Cat,before the stop\r\nCat,after the restart\r\n");
 }
 
+// Two stops at the same moment: only one stop entry may be queued for the
+// writer, or the next writer takes the spare one and ends at once, and what is
+// logged after the restart is lost.
+TEST_F(LoggerStop, TwoStopsAtOnceLeaveNoSpareStopForTheNextWriter) {
+    SetFields(LogFields::Category);
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        std::vector<std::thread> stoppers;
+        {
+            // Both wait for the lock, then follow each other closely.
+            std::lock_guard<LoggerLock> guard(GetLogger().lock);
+            for (int i = 0; i < 2; ++i)
+                stoppers.emplace_back(&StopLogger);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        for (std::thread& stopper : stoppers)
+            stopper.join();
+        EXPECT_EQ(GetLogger().queue.QueuedCost(), 0u) << "a stop entry was left in the queue";
+        ASSERT_EQ(StartLogger(), 0u);
+        LogMessage(LogLevel::INFO, L"Cat", L"after restart " + std::to_wstring(round));
+        StopLogger();
+        EXPECT_NE(ReadBytes(LogPath()).find("Cat,after restart " + std::to_string(round) + "\r\n"),
+                  std::string::npos)
+            << "the line logged after the restart was lost";
+        ASSERT_EQ(StartLogger(), 0u);
+    }
+}
+
 TEST_F(LoggerStop, LaterEntriesQueueUpToTheBudgetOfStartLogger) {
     StopLogger();
     // No writer now: what LogMessage queues stays until the budget refuses it.
@@ -205,6 +234,27 @@ TEST_F(LoggerStop, LaterEntriesQueueUpToTheBudgetOfStartLogger) {
         queue.Pop();
     EXPECT_GE(queued, 10485760u) << "refused before the budget of 10,485,760 was reached";
     EXPECT_LT(queued, 10485760u + largestEntry) << "accepted entries after the budget was reached";
+}
+
+// A module's path is read whole, also past MAX_PATH, where the system cuts it
+// to the buffer. (Wine starts no executable from so deep a folder, so a DLL
+// loaded from there stands in for the executable.)
+TEST(ModulePath, LongerThanMaxPathIsReadWhole) {
+    TempDir dir;
+    std::wstring deep = L"\\\\?\\" + dir.Path();
+    while (deep.size() < 300) {
+        deep += L"\\a-folder-with-a-rather-long-name";
+        ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr)) << GetLastError();
+    }
+    const std::wstring dll = deep + L"\\deep.dll";
+    ASSERT_TRUE(CopyFileW(SiblingProgram(L"message-modules\\netmsg.dll").c_str(), dll.c_str(), FALSE))
+        << GetLastError();
+    HMODULE module = LoadLibraryW(dll.c_str());
+    ASSERT_NE(module, nullptr) << GetLastError();
+    const std::wstring path = GetModuleFilePath(module);
+    FreeLibrary(module);
+    EXPECT_EQ(path, dll.substr(4)) << "the module path was cut or carries a stray null";
+    EXPECT_EQ(GetModuleFilePath(nullptr), GetModulePath());
 }
 
 TEST(StuckWriter, ProcessEndsWithMainsExitCodeAfterTheStopWait) {
