@@ -32,6 +32,13 @@ std::wstring LongPath(std::wstring path) {
     return path;
 }
 
+// Closes as the tool's text file does: written out first, then closed.
+void WriteOutAndClose(FILE* f) {
+    SetLastError(ERROR_SUCCESS);
+    std::fflush(f);
+    std::fclose(f);
+}
+
 // The write test by hand: attribute query, append open, one formatted line, close.
 bool RawWrite(const std::wstring& path, std::uint32_t iterations, std::int64_t& micros) {
     FILE* f = _wfsopen(path.c_str(), L"wt, ccs=UNICODE", _SH_DENYWR);
@@ -44,11 +51,11 @@ bool RawWrite(const std::wstring& path, std::uint32_t iterations, std::int64_t& 
     watch.Start();
     for (std::uint32_t i = 0; i < iterations; ++i) {
         GetFileAttributesW(longPath.c_str());
-        f = _wfsopen(path.c_str(), L"at, ccs=UNICODE", _SH_DENYWR);
+        f = _wfsopen(longPath.c_str(), L"at, ccs=UNICODE", _SH_DENYWR);
         if (!f)
             return false;
         std::fwprintf(f, L"Key%u=Value%u\n", i, i);
-        std::fclose(f);
+        WriteOutAndClose(f);
     }
     watch.Stop();
     micros = watch.ElapsedMicroseconds();
@@ -77,8 +84,9 @@ bool RawProfileRead(const std::wstring& path, std::uint32_t iterations, std::int
 bool RawCustomRead(const std::wstring& path, std::uint32_t iterations, std::int64_t& micros) {
     Stopwatch watch;
     watch.Start();
+    const std::wstring longPath = LongPath(path);
     for (std::uint32_t i = 0; i < iterations; ++i) {
-        FILE* f = _wfsopen(path.c_str(), L"rt, ccs=UNICODE", _SH_DENYWR);
+        FILE* f = _wfsopen(longPath.c_str(), L"rt, ccs=UNICODE", _SH_DENYWR);
         if (!f)
             return false;
         for (std::uint32_t lines = 0; lines <= i;) {
@@ -88,7 +96,7 @@ bool RawCustomRead(const std::wstring& path, std::uint32_t iterations, std::int6
             if (c == L'\n')
                 ++lines;
         }
-        std::fclose(f);
+        WriteOutAndClose(f);
     }
     watch.Stop();
     micros = watch.ElapsedMicroseconds();
@@ -105,11 +113,11 @@ bool RawCreateDelete(const std::wstring& base, std::uint32_t iterations, std::in
     for (std::uint32_t i = 0; i < iterations; ++i) {
         std::swprintf(name, 1024, L"%ls%u", base.c_str(), i);
         std::swprintf(longName, 1024, L"%ls%u", longBase.c_str(), i);
-        FILE* f = _wfsopen(name, L"wt, ccs=UNICODE", _SH_DENYWR);
+        FILE* f = _wfsopen(longName, L"wt, ccs=UNICODE", _SH_DENYWR);
         if (!f)
             return false;
         std::fwprintf(f, L"Dummy data %u\n", i);
-        std::fclose(f);
+        WriteOutAndClose(f);
         if (!DeleteFileW(longName))
             return false;
     }
