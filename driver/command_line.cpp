@@ -6,7 +6,9 @@
 
 #include "driver/usage.h"
 #include "driver/uuid_text.h"
+#include "errors/error_text.h"
 #include "fsutil/full_path.h"
+#include "fsutil/result_file.h"
 #include "logging/logger.h"
 
 namespace {
@@ -43,6 +45,20 @@ int DigitValue(wchar_t c) {
             return c - zero;
     }
     return -1;
+}
+
+// A result file must be writable and must lie outside the target, whose files
+// the run creates and deletes: 0, or the logged error's 87.
+Win32Error CheckResultFile(const std::wstring& path, const std::wstring& targetFolder) {
+    if (IsInFolder(path, targetFolder))
+        return Fail(L"The result file <" + path + L"> lies in the target <" + targetFolder +
+                    L">: results are never written there");
+    const Win32Error code = CheckWritable(path);
+    if (code == win32::kPathNotFound)
+        return Fail(L"The folder of the result file <" + path + L"> does not exist");
+    if (code != 0)
+        return Fail(L"The result file <" + path + L"> cannot be written: " + GetErrorText(code));
+    return 0;
 }
 
 } // namespace
@@ -86,14 +102,25 @@ Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& set
             PrintUsage();
             return 0;
         }
+        if (IsOption(argument, L"-latency")) {
+            settings.latency = true;
+            continue;
+        }
+        std::wstring* const resultFile = IsOption(argument, L"-json")  ? &settings.jsonPath
+                                         : IsOption(argument, L"-csv") ? &settings.csvPath
+                                                                       : nullptr;
         const bool isTarget = IsOption(argument, L"-target");
-        if (!isTarget && !IsOption(argument, L"-iterations"))
+        if (!isTarget && resultFile == nullptr && !IsOption(argument, L"-iterations"))
             return Fail(L"Unknown parameter <" + argument + L">");
-        if (i == argc - 1)
+        if (i == argc - 1 || (resultFile != nullptr && argv[i + 1][0] == L'\0'))
             return Fail(L"Missing argument missing for parameter '" + argument + L"'");
         const std::wstring value = argv[++i];
         if (isTarget) {
             settings.target = value;
+            continue;
+        }
+        if (resultFile != nullptr) {
+            *resultFile = value;
             continue;
         }
         std::int32_t count = 0;
@@ -110,9 +137,17 @@ Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& set
         settings.iterations = 1000;
     // The plain and the \\?\ form of a path name the same file only when the
     // path is already normalised (the system does not normalise the long form),
-    // so the test file is named from the target's full path. Exactly one
-    // backslash goes between directory and file name.
-    settings.testFilePath = GetFullPath(settings.target);
+    // so the test file is named from the target's full path.
+    const std::wstring folder = GetFullPath(settings.target);
+    for (std::wstring* resultFile : {&settings.jsonPath, &settings.csvPath}) {
+        if (resultFile->empty())
+            continue;
+        *resultFile = GetFullPath(*resultFile);
+        if (const Win32Error code = CheckResultFile(*resultFile, folder))
+            return code;
+    }
+    // Exactly one backslash goes between directory and file name.
+    settings.testFilePath = folder;
     if (settings.testFilePath.back() != L'\\')
         settings.testFilePath += L'\\';
     settings.testFilePath += GetUuidString(CreateUuid());

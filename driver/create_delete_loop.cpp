@@ -9,17 +9,17 @@
 #include "fsutil/file_tree.h"
 #include "logging/logger.h"
 
-Win32Error FileIoTests::CreateDeleteLoop() {
-    LogMessage(LogLevel::INFO, L"CreateDeleteLoop", L"Starting create/delete test...");
-    const std::wstring& base = settings.testFilePath;
-    std::wstring name;
-    name.reserve(base.size() + 10);
-    std::wstring line;
-    line.reserve(32);
-    TextFile file;
-    Stopwatch stopwatch;
-    stopwatch.Start();
-    for (std::uint32_t i = 0; i < settings.iterations; ++i) {
+namespace {
+
+enum Phase : std::size_t { kCreate, kWrite, kClose, kDelete };
+
+// The timed passes: pass i creates base + i, writes one line, closes and
+// deletes it.
+template <class Phases>
+Win32Error CreateAndDelete(const std::wstring& base, std::uint32_t iterations, TextFile& file,
+                           std::wstring& name, std::wstring& line, Phases& phases) {
+    phases.Start();
+    for (std::uint32_t i = 0; i < iterations; ++i) {
         if (StopRequested())
             return win32::kCancelled;
         name.assign(base);
@@ -29,10 +29,13 @@ Win32Error FileIoTests::CreateDeleteLoop() {
         line.assign(L"Dummy data ");
         AppendDecimal(line, i);
         Win32Error code = file.Open(TextFileMode::Write);
+        phases.End(kCreate, i);
         if (code == 0)
             code = file.WriteLine(line);
+        phases.End(kWrite, i);
         if (code == 0)
             code = file.Close();
+        phases.End(kClose, i);
         if (code != 0) {
             // A failed pass must not leave its file behind: a full disk can
             // fail the open after it made the file, or the write-out after
@@ -45,7 +48,31 @@ Win32Error FileIoTests::CreateDeleteLoop() {
         }
         if (const Win32Error deleted = DeleteAnyFile(true, true, false, name))
             return deleted;
+        phases.End(kDelete, i);
     }
+    return 0;
+}
+
+} // namespace
+
+Win32Error FileIoTests::CreateDeleteLoop() {
+    LogMessage(LogLevel::INFO, L"CreateDeleteLoop", L"Starting create/delete test...");
+    const std::wstring& base = settings.testFilePath;
+    std::wstring name;
+    name.reserve(base.size() + 10);
+    std::wstring line;
+    line.reserve(32);
+    TextFile file;
+    PhaseTimes& phases = phaseTimes.createDeleteLoop;
+    if (settings.latency && !phases.Reserve(kCreateDeletePhases.size(), settings.iterations))
+        return win32::kOutOfMemory;
+    NoPhaseTimes wholeLoopOnly;
+    Stopwatch stopwatch;
+    stopwatch.Start();
+    if (const Win32Error code =
+            settings.latency ? CreateAndDelete(base, settings.iterations, file, name, line, phases)
+                             : CreateAndDelete(base, settings.iterations, file, name, line, wholeLoopOnly))
+        return code;
     stopwatch.Stop();
     durations.createDeleteLoop = static_cast<std::uint64_t>(stopwatch.ElapsedMicroseconds());
     LogMessage(LogLevel::INFO, L"CreateDeleteLoop", L"...done.");

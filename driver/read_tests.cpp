@@ -9,6 +9,52 @@
 #include "driver/text_file.h"
 #include "logging/logger.h"
 
+namespace {
+
+enum ProfilePhase : std::size_t { kCall };
+enum CustomReadPhase : std::size_t { kOpen, kReadLines, kClose };
+
+// The timed passes of the profile read: one GetIniString per key.
+template <class Phases>
+Win32Error ReadEveryKey(const std::wstring& profilePath, const std::wstring& section,
+                        std::uint32_t iterations, std::wstring& key, std::wstring& value, Phases& phases) {
+    phases.Start();
+    for (std::uint32_t i = 0; i < iterations; ++i) {
+        if (StopRequested())
+            return win32::kCancelled;
+        key.assign(L"Key");
+        AppendDecimal(key, i);
+        if (const Win32Error code = GetIniString(profilePath, section, key, &value))
+            return code;
+        phases.End(kCall, i);
+    }
+    return 0;
+}
+
+// The timed passes of the custom read: pass i opens the file, reads the header
+// and the first i key lines, and closes it.
+template <class Phases>
+Win32Error ReadGrowingTops(TextFile& file, std::uint32_t iterations, std::wstring& line, Phases& phases) {
+    phases.Start();
+    for (std::uint32_t i = 0; i < iterations; ++i) {
+        if (StopRequested())
+            return win32::kCancelled;
+        if (const Win32Error code = file.Open(TextFileMode::Read))
+            return code;
+        phases.End(kOpen, i);
+        for (std::uint64_t read = 0; read <= i; ++read) {
+            if (!file.ReadLine(line))
+                return win32::kInvalidFunction;
+        }
+        phases.End(kReadLines, i);
+        file.Close();
+        phases.End(kClose, i);
+    }
+    return 0;
+}
+
+} // namespace
+
 Win32Error FileIoTests::ReadPrivateProfileString() {
     LogMessage(LogLevel::INFO, L"ReadPrivateProfileString", L"Starting GetPrivateProfileString read loop...");
     const std::wstring profilePath = ProfilePathFor(settings.testFilePath);
@@ -17,16 +63,17 @@ Win32Error FileIoTests::ReadPrivateProfileString() {
     key.reserve(16);
     std::wstring value;
     value.reserve(32);
+    PhaseTimes& phases = phaseTimes.readPrivateProfileString;
+    if (settings.latency && !phases.Reserve(kProfileReadPhases.size(), settings.iterations))
+        return win32::kOutOfMemory;
+    NoPhaseTimes wholeLoopOnly;
     Stopwatch stopwatch;
     stopwatch.Start();
-    for (std::uint32_t i = 0; i < settings.iterations; ++i) {
-        if (StopRequested())
-            return win32::kCancelled;
-        key.assign(L"Key");
-        AppendDecimal(key, i);
-        if (const Win32Error code = GetIniString(profilePath, section, key, &value))
-            return code;
-    }
+    if (const Win32Error code =
+            settings.latency
+                ? ReadEveryKey(profilePath, section, settings.iterations, key, value, phases)
+                : ReadEveryKey(profilePath, section, settings.iterations, key, value, wholeLoopOnly))
+        return code;
     stopwatch.Stop();
     durations.readPrivateProfileString = static_cast<std::uint64_t>(stopwatch.ElapsedMicroseconds());
     LogMessage(LogLevel::INFO, L"ReadPrivateProfileString", L"...done.");
@@ -40,20 +87,16 @@ Win32Error FileIoTests::ReadCustomFunction() {
     LogMessage(LogLevel::INFO, L"ReadCustomFunction", L"Starting custom read loop...");
     std::wstring line;
     line.reserve(32);
+    PhaseTimes& phases = phaseTimes.readCustomFunction;
+    if (settings.latency && !phases.Reserve(kCustomReadPhases.size(), settings.iterations))
+        return win32::kOutOfMemory;
+    NoPhaseTimes wholeLoopOnly;
     Stopwatch stopwatch;
     stopwatch.Start();
-    for (std::uint32_t i = 0; i < settings.iterations; ++i) {
-        if (StopRequested())
-            return win32::kCancelled;
-        if (const Win32Error code = file.Open(TextFileMode::Read))
-            return code;
-        // Pass i reads the header and the first i key lines.
-        for (std::uint64_t read = 0; read <= i; ++read) {
-            if (!file.ReadLine(line))
-                return win32::kInvalidFunction;
-        }
-        file.Close();
-    }
+    if (const Win32Error code = settings.latency
+                                    ? ReadGrowingTops(file, settings.iterations, line, phases)
+                                    : ReadGrowingTops(file, settings.iterations, line, wholeLoopOnly))
+        return code;
     stopwatch.Stop();
     durations.readCustomFunction = static_cast<std::uint64_t>(stopwatch.ElapsedMicroseconds());
     LogMessage(LogLevel::INFO, L"ReadCustomFunction", L"...done.");

@@ -7,9 +7,13 @@
 #include "logging/logger.h"
 
 std::wstring FormatSeconds(double seconds) {
+    return FormatFixed(seconds, 6);
+}
+
+std::wstring FormatFixed(double value, int decimals) {
     std::wostringstream text;
     text.imbue(std::locale::classic());
-    text << std::fixed << std::setprecision(6) << seconds;
+    text << std::fixed << std::setprecision(decimals) << value;
     return text.str();
 }
 

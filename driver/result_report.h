@@ -8,5 +8,9 @@
 // runtime locale: 1,234 microseconds give "0.001234".
 std::wstring FormatSeconds(double seconds);
 
+// `value` in fixed-point notation with `decimals` digits after the '.', rounded,
+// whatever the runtime locale.
+std::wstring FormatFixed(double value, int decimals);
+
 // Logs the four result lines, one per test, in the order the tests ran.
 void LogResultLines(const TestDurations& durations);

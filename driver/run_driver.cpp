@@ -8,6 +8,7 @@
 #include "driver/command_line.h"
 #include "driver/file_io_tests.h"
 #include "driver/result_report.h"
+#include "driver/run_results.h"
 #include "driver/stop_request.h"
 #include "errors/error_text.h"
 #include "fsutil/delete_file.h"
@@ -54,7 +55,9 @@ Win32Error RunQuillmarsh(int argc, const wchar_t* const* argv) {
     FileIoTests tests;
     bool runTests = false;
     Win32Error result = ProcessCmdLine(argc, argv, tests.settings, runTests);
+    RunRecord record;
     if (runTests) {
+        record = StartRunRecord();
         // In order; the first failure ends the chain. A stop request ends the
         // test in progress and keeps the next from starting.
         for (Win32Error (FileIoTests::*test)() :
@@ -63,15 +66,28 @@ Win32Error RunQuillmarsh(int argc, const wchar_t* const* argv) {
             result = StopRequested() ? win32::kCancelled : (tests.*test)();
             if (result != 0)
                 break;
+            ++record.completedTests;
         }
         if (result == 0 && StopRequested())
             result = win32::kCancelled;
-        if (result == 0)
+        ComputeLatency(tests, record);
+        if (result == 0) {
             LogResultLines(tests.durations);
+            if (tests.settings.latency)
+                LogLatencyTable(record);
+        }
     }
 
     // On every path: the test file must not stay behind on the share.
     RemoveTestFile(tests.settings.testFilePath);
+
+    if (runTests) {
+        // Results that were asked for but cannot be written fail the run.
+        record.result = result;
+        const Win32Error written = WriteResultFiles(tests.settings, tests.durations, record);
+        if (result == 0)
+            result = written;
+    }
 
     if (result == 0)
         LogMessage(LogLevel::INFO, L"Result", L"\nQuillmarsh finished successfully");

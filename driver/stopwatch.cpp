@@ -2,28 +2,26 @@
 
 #include <windows.h>
 
-namespace {
+Stopwatch::Stopwatch() : frequency(Frequency()) {}
 
-std::int64_t ReadCounter() {
+void Stopwatch::Start() {
+    startCount = Now();
+}
+
+void Stopwatch::Stop() {
+    stopCount = Now();
+}
+
+std::int64_t Stopwatch::Now() {
     LARGE_INTEGER count;
     QueryPerformanceCounter(&count);
     return count.QuadPart;
 }
 
-} // namespace
-
-Stopwatch::Stopwatch() {
+std::int64_t Stopwatch::Frequency() {
     LARGE_INTEGER counts;
     QueryPerformanceFrequency(&counts);
-    frequency = counts.QuadPart;
-}
-
-void Stopwatch::Start() {
-    startCount = ReadCounter();
-}
-
-void Stopwatch::Stop() {
-    stopCount = ReadCounter();
+    return counts.QuadPart;
 }
 
 std::int64_t Stopwatch::ElapsedMicroseconds() const {

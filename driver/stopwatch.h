@@ -15,6 +15,10 @@ public:
     static std::int64_t MicrosecondsBetween(std::int64_t startCount, std::int64_t stopCount,
                                             std::int64_t frequency);
 
+    // The performance counter now, and its counts per second.
+    static std::int64_t Now();
+    static std::int64_t Frequency();
+
 private:
     std::int64_t frequency = 0;
     std::int64_t startCount = 0;

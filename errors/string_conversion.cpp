@@ -15,25 +15,34 @@ std::size_t Utf8Length(const std::wstring& text) {
     return bytes;
 }
 
+// Appends the UTF-8 bytes of one code point (or, for WstringToUtf8, of one
+// UTF-16 code unit taken as a code point).
+void AppendUtf8(std::string& out, std::uint32_t point) {
+    if (point < 0x80) {
+        out.push_back(static_cast<char>(point));
+    } else if (point < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (point >> 6)));
+        out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    } else if (point < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (point >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (point >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    }
+}
+
 } // namespace
 
 std::string WstringToUtf8(const std::wstring& text) {
     try {
         std::string out;
         out.reserve(Utf8Length(text));
-        for (wchar_t c : text) {
-            const auto unit = static_cast<std::uint32_t>(static_cast<std::uint16_t>(c));
-            if (unit < 0x80) {
-                out.push_back(static_cast<char>(unit));
-            } else if (unit < 0x800) {
-                out.push_back(static_cast<char>(0xC0 | (unit >> 6)));
-                out.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
-            } else {
-                out.push_back(static_cast<char>(0xE0 | (unit >> 12)));
-                out.push_back(static_cast<char>(0x80 | ((unit >> 6) & 0x3F)));
-                out.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
-            }
-        }
+        for (wchar_t c : text)
+            AppendUtf8(out, static_cast<std::uint16_t>(c));
         return out;
     } catch (const std::exception&) {
         try {
@@ -44,4 +53,23 @@ std::string WstringToUtf8(const std::wstring& text) {
         }
         return {};
     }
+}
+
+std::string Utf16ToUtf8(const std::wstring& text) {
+    std::string out;
+    out.reserve(Utf8Length(text));
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t point = static_cast<std::uint16_t>(text[i]);
+        if (point >= 0xD800 && point <= 0xDFFF) {
+            const std::uint32_t next = i + 1 < text.size() ? static_cast<std::uint16_t>(text[i + 1]) : 0;
+            if (point <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) {
+                point = 0x10000 + ((point - 0xD800) << 10) + (next - 0xDC00);
+                ++i;
+            } else {
+                point = 0xFFFD;
+            }
+        }
+        AppendUtf8(out, point);
+    }
+    return out;
 }

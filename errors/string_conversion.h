@@ -5,3 +5,8 @@
 // two three-byte sequences; nothing is rejected or replaced). On failure (out of
 // memory) logs one ERROR entry and returns an empty string.
 std::string WstringToUtf8(const std::wstring& text);
+
+// Standard UTF-8 for documents other programs read (the JSON results): a
+// surrogate pair becomes one four-byte sequence, and a lone surrogate, which
+// has no UTF-8 form, becomes U+FFFD. Never fails but for memory.
+std::string Utf16ToUtf8(const std::wstring& text);

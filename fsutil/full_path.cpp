@@ -22,3 +22,11 @@ std::wstring GetFullPath(const std::wstring& path) {
     }
     return path;
 }
+
+bool IsInFolder(const std::wstring& path, std::wstring folder) {
+    if (!folder.empty() && folder.back() != L'\\')
+        folder += L'\\';
+    const int length = static_cast<int>(folder.size());
+    return path.size() > folder.size() &&
+           CompareStringOrdinal(path.c_str(), length, folder.c_str(), length, TRUE) == CSTR_EQUAL;
+}

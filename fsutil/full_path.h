@@ -8,3 +8,8 @@
 // returned unchanged (the system does not normalise that form either), and so is
 // a path the system cannot resolve. A trailing backslash is kept.
 std::wstring GetFullPath(const std::wstring& path);
+
+// True when the full path `path` names something inside the folder `folder`
+// (a full path too), at any depth; compared as the system compares names,
+// without regard to case.
+bool IsInFolder(const std::wstring& path, std::wstring folder);

@@ -9,7 +9,9 @@
 
 #include "driver/command_line.h"
 #include "stdout_capture.h"
+#include "errors/error_text.h"
 #include "support/log_capture.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -253,6 +255,97 @@ TEST(ProcessCmdLine, TestFilePathIsTheFullTargetOneBackslashAndUuid) {
         EXPECT_EQ(path.substr(0, c.prefix.size()), c.prefix) << "test file path " << path;
         EXPECT_TRUE(IsUuidText(path.substr(c.prefix.size()))) << "file name is not UUID text: " << path;
     }
+}
+
+// -latency, -json and -csv combine with every other option in any order; the
+// result files are kept as full paths.
+TEST(ProcessCmdLine, ResultOptionsCombineInAnyOrder) {
+    TempDir target;
+    TempDir results;
+    const std::wstring json = results.File(L"run.json");
+    const std::wstring csv = results.File(L"runs.csv");
+    const struct {
+        std::vector<std::wstring> arguments;
+        bool latency;
+        std::wstring jsonPath, csvPath;
+    } cases[] = {
+        {{L"-target", target.Path(), L"-latency"}, true, L"", L""},
+        {{L"-LATENCY", L"-target", target.Path()}, true, L"", L""},
+        {{L"-json", json, L"-target", target.Path()}, false, json, L""},
+        {{L"-target", target.Path(), L"-Csv", csv, L"-iterations", L"5"}, false, L"", csv},
+        {{L"-csv", csv, L"-latency", L"-iterations", L"5", L"-JSON", json, L"-target", target.Path()},
+         true,
+         json,
+         csv},
+        {{L"-target", target.Path(), L"-latency", L"-latency"}, true, L"", L""},
+        {{L"-target", target.Path(), L"-json", results.File(L"first.json"), L"-json", json},
+         false,
+         json,
+         L""},
+        // Relative to the current directory, like the target.
+        {{L"-target", target.Path(), L"-json",
+          L"..\\" + results.Path().substr(results.Path().rfind(L'\\') + 1) + L"\\run.json"},
+         false,
+         json,
+         L""},
+    };
+    wchar_t current[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, current);
+    ASSERT_TRUE(SetCurrentDirectoryW(target.Path().c_str()));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Describe(c.arguments));
+        const ParseResult r = Parse(c.arguments);
+        EXPECT_EQ(r.code, 0u);
+        EXPECT_TRUE(r.runTests);
+        EXPECT_EQ(r.settings.latency, c.latency);
+        EXPECT_EQ(r.settings.jsonPath, c.jsonPath);
+        EXPECT_EQ(r.settings.csvPath, c.csvPath);
+        EXPECT_TRUE(r.log.empty()) << (r.log.empty() ? L"" : r.log[0]);
+    }
+    SetCurrentDirectoryW(current);
+    EXPECT_TRUE(ListDirectory(results.Path()).empty()) << "checking a result file left something behind";
+    EXPECT_TRUE(ListDirectory(target.Path()).empty());
+}
+
+// A result file that cannot be had is bad input: 87 before any test runs,
+// with nothing made in the target or beside the result file.
+TEST(ProcessCmdLine, ResultFilesThatCannotBeWrittenAreRejected) {
+    TempDir target;
+    TempDir results;
+    ASSERT_TRUE(CreateDirectoryW(results.File(L"a-folder").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(target.File(L"sub").c_str(), nullptr));
+    const std::wstring missingFolder = results.File(L"missing\\run.json");
+    const struct {
+        std::vector<std::wstring> arguments;
+        std::wstring message;
+    } cases[] = {
+        {{L"-target", target.Path(), L"-json"}, L"Missing argument missing for parameter '-json'"},
+        {{L"-target", target.Path(), L"-CSV"}, L"Missing argument missing for parameter '-CSV'"},
+        {{L"-json", L"", L"-target", target.Path()}, L"Missing argument missing for parameter '-json'"},
+        {{L"-target", target.Path(), L"-csv", missingFolder},
+         L"The folder of the result file <" + missingFolder + L"> does not exist"},
+        {{L"-target", target.Path(), L"-json", results.File(L"a-folder")},
+         L"The result file <" + results.File(L"a-folder") + L"> cannot be written: " + Flat(GetErrorText(5))},
+        {{L"-target", target.Path(), L"-csv", results.File(L"bad<name.csv")},
+         L"The result file <" + results.File(L"bad<name.csv") + L"> cannot be written: " +
+             Flat(GetErrorText(123))},
+        {{L"-target", target.Path(), L"-json", target.File(L"run.json")},
+         L"The result file <" + target.File(L"run.json") + L"> lies in the target <" + target.Path() +
+             L">: results are never written there"},
+        {{L"-target", target.Path() + L"\\", L"-csv", target.File(L"sub\\runs.csv")},
+         L"The result file <" + target.File(L"sub\\runs.csv") + L"> lies in the target <" + target.Path() +
+             L"\\>: results are never written there"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Describe(c.arguments));
+        const ParseResult r = Parse(c.arguments);
+        EXPECT_EQ(r.code, 87u);
+        EXPECT_FALSE(r.runTests);
+        EXPECT_TRUE(r.settings.testFilePath.empty());
+        EXPECT_EQ(r.log, std::vector<std::wstring>{L"ERROR,ProcessCmdLine," + c.message});
+    }
+    EXPECT_EQ(ListDirectory(target.Path()), std::vector<std::wstring>{L"sub"});
+    EXPECT_EQ(ListDirectory(results.Path()), std::vector<std::wstring>{L"a-folder"});
 }
 
 TEST(ProcessCmdLine, EveryRunGetsAFileNameOfItsOwn) {

@@ -9,6 +9,7 @@
 
 #include "driver/file_io_tests.h"
 #include "driver/stop_request.h"
+#include "driver/stopwatch.h"
 #include "errors/error_text.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
@@ -309,14 +310,20 @@ struct TimedTest {
     const char* name;
     TestFunction run;
     std::uint64_t TestDurations::*slot;
+    PhaseTimes TestPhaseTimes::*phases;
+    std::size_t phaseCount;
 };
 
 const TimedTest kTimedTests[] = {
-    {"WriteCustomFunction", &FileIoTests::WriteCustomFunction, &TestDurations::writeCustomFunction},
+    {"WriteCustomFunction", &FileIoTests::WriteCustomFunction, &TestDurations::writeCustomFunction,
+     &TestPhaseTimes::writeCustomFunction, kWritePhases.size()},
     {"ReadPrivateProfileString", &FileIoTests::ReadPrivateProfileString,
-     &TestDurations::readPrivateProfileString},
-    {"ReadCustomFunction", &FileIoTests::ReadCustomFunction, &TestDurations::readCustomFunction},
-    {"CreateDeleteLoop", &FileIoTests::CreateDeleteLoop, &TestDurations::createDeleteLoop},
+     &TestDurations::readPrivateProfileString, &TestPhaseTimes::readPrivateProfileString,
+     kProfileReadPhases.size()},
+    {"ReadCustomFunction", &FileIoTests::ReadCustomFunction, &TestDurations::readCustomFunction,
+     &TestPhaseTimes::readCustomFunction, kCustomReadPhases.size()},
+    {"CreateDeleteLoop", &FileIoTests::CreateDeleteLoop, &TestDurations::createDeleteLoop,
+     &TestPhaseTimes::createDeleteLoop, kCreateDeletePhases.size()},
 };
 
 // Clears the stop flag on both ends of a test that sets it.
@@ -385,6 +392,44 @@ TEST_F(FileIoTestsTest, EachStoredDurationCoversItsTimedLoop) {
         EXPECT_GE(inside, static_cast<std::uint64_t>(outside.count()) * 7 / 10)
             << "the stored time leaves out most of the loop (" << inside << " of " << outside.count()
             << " us)";
+    }
+}
+
+// With -latency every pass's phases are kept, and they add up to the test's
+// stored duration: they run from the loop's start to its end without a gap,
+// so the two differ by the few counter reads outside the phases and by the
+// duration's truncation to whole microseconds.
+TEST_F(FileIoTestsTest, PhaseTimesAddUpToEachTestsDuration) {
+    tests.settings.iterations = 200;
+    tests.settings.latency = true;
+    const std::int64_t frequency = Stopwatch::Frequency();
+    for (const TimedTest& test : kTimedTests) {
+        SCOPED_TRACE(test.name);
+        ASSERT_EQ((tests.*test.run)(), 0u);
+        PhaseTimes& phases = tests.phaseTimes.*test.phases;
+        ASSERT_EQ(phases.Phases(), test.phaseCount);
+        ASSERT_EQ(phases.Passes(), 200u);
+        std::int64_t ticks = 0;
+        for (std::size_t phase = 0; phase < phases.Phases(); ++phase) {
+            for (std::uint32_t pass = 0; pass < phases.Passes(); ++pass) {
+                EXPECT_GE(phases.Phase(phase)[pass], 0) << "phase " << phase << ", pass " << pass;
+                ticks += phases.Phase(phase)[pass];
+            }
+        }
+        const double phaseMicroseconds = static_cast<double>(ticks) * 1e6 / static_cast<double>(frequency);
+        const double duration = static_cast<double>(tests.durations.*test.slot);
+        EXPECT_NEAR(phaseMicroseconds, duration, 20.0)
+            << "the phases (" << phaseMicroseconds << " us) do not add up to the duration (" << duration
+            << " us)";
+    }
+}
+
+TEST_F(FileIoTestsTest, WithoutLatencyNoPhaseIsKept) {
+    tests.settings.iterations = 20;
+    for (const TimedTest& test : kTimedTests) {
+        SCOPED_TRACE(test.name);
+        ASSERT_EQ((tests.*test.run)(), 0u);
+        EXPECT_EQ((tests.phaseTimes.*test.phases).Passes(), 0u) << "samples were kept without -latency";
     }
 }
 

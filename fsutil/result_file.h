@@ -1,0 +1,21 @@
+#pragma once
+// Writing the run's result files (JSON and CSV), through the long-path form.
+// Never used for the test file or the target.
+#include <string>
+
+#include "errors/win32_error.h"
+
+// 0 when a file can be written at the full path `path`: an existing file opens
+// for writing and a new file can be made in its folder (tried with a file that
+// is gone again at once). 3 when the folder does not exist; otherwise the
+// system's code. Leaves everything as it was.
+Win32Error CheckWritable(const std::wstring& path);
+
+// Makes `bytes` the whole content of `path`: written to a file of its own
+// beside it, then put in its place, so that a reader finds the old file or the
+// new one and never a part. On failure the old file stays as it was.
+Win32Error ReplaceFileContent(const std::wstring& path, const std::string& bytes);
+
+// Adds `row` at the end of `path`, which is created when missing; a file that
+// was new or empty gets `header` first.
+Win32Error AppendRow(const std::wstring& path, const std::string& header, const std::string& row);
