@@ -1,25 +1,31 @@
 // Measures what the tool itself adds to its four timed tests: each test is run
 // through the tool's own code and, against the same directory, as a raw loop
 // of exactly the same Windows and runtime calls written by hand (the floor).
-// Prints, per test, both times per iteration and their ratio.
+// Prints, per test, the times per iteration and their ratios.
 //
-//   timed_tests_bench.exe <directory> [iterations=1000] [rounds=15]
+//   timed_tests_bench.exe <directory> [iterations=1000] [rounds=15] [-latency]
 //
-// Each pair runs `rounds` times, tool and floor back to back and taking turns
-// at going first. Under Wine one round's time varies by several per cent, so
-// the figures are medians over the rounds, and the ratio is the median of the
-// rounds' own tool/floor ratios (each pair ran at nearly the same moment).
+// Without -latency: the tool against the floor. With -latency: the tool with
+// phase timing against the floor with the same counter reads (the same phase
+// recorder) and against the tool without phase timing.
+//
+// Each round runs every variant once, back to back, the first place taken in
+// turn. Under Wine one round's time varies by several per cent, so the figures
+// are medians over the rounds, and a ratio is the median of the rounds' own
+// ratios (each round's variants ran at nearly the same moment).
 #include <windows.h>
 #include <share.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "driver/command_line.h"
 #include "driver/file_io_tests.h"
+#include "driver/phase_times.h"
 #include "driver/stopwatch.h"
 #include "driver/uuid_text.h"
 #include "fsutil/delete_file.h"
@@ -39,91 +45,115 @@ void WriteOutAndClose(FILE* f) {
     std::fclose(f);
 }
 
+// Times `loop` as the tool times its tests; false when the loop failed.
+template <class Loop> bool Timed(std::int64_t& micros, Loop loop) {
+    Stopwatch watch;
+    watch.Start();
+    if (!loop())
+        return false;
+    watch.Stop();
+    micros = watch.ElapsedMicroseconds();
+    return true;
+}
+
 // The write test by hand: attribute query, append open, one formatted line, close.
-bool RawWrite(const std::wstring& path, std::uint32_t iterations, std::int64_t& micros) {
+template <class Phases>
+bool RawWrite(const std::wstring& path, std::uint32_t iterations, std::int64_t& micros, Phases& phases) {
     FILE* f = _wfsopen(path.c_str(), L"wt, ccs=UNICODE", _SH_DENYWR);
     if (!f)
         return false;
     std::fwprintf(f, L"%ls\n", L"[Section1]");
     std::fclose(f);
     const std::wstring longPath = LongPath(path);
-    Stopwatch watch;
-    watch.Start();
-    for (std::uint32_t i = 0; i < iterations; ++i) {
-        GetFileAttributesW(longPath.c_str());
-        f = _wfsopen(longPath.c_str(), L"at, ccs=UNICODE", _SH_DENYWR);
-        if (!f)
-            return false;
-        std::fwprintf(f, L"Key%u=Value%u\n", i, i);
-        WriteOutAndClose(f);
-    }
-    watch.Stop();
-    micros = watch.ElapsedMicroseconds();
-    return true;
+    return Timed(micros, [&] {
+        phases.Start();
+        for (std::uint32_t i = 0; i < iterations; ++i) {
+            GetFileAttributesW(longPath.c_str());
+            f = _wfsopen(longPath.c_str(), L"at, ccs=UNICODE", _SH_DENYWR);
+            if (!f)
+                return false;
+            phases.End(0, i);
+            std::fwprintf(f, L"Key%u=Value%u\n", i, i);
+            phases.End(1, i);
+            WriteOutAndClose(f);
+            phases.End(2, i);
+        }
+        return true;
+    });
 }
 
 // The profile read by hand: attribute query, one GetPrivateProfileStringW.
-bool RawProfileRead(const std::wstring& path, std::uint32_t iterations, std::int64_t& micros) {
+template <class Phases>
+bool RawProfileRead(const std::wstring& path, std::uint32_t iterations, std::int64_t& micros,
+                    Phases& phases) {
     const std::wstring longPath = LongPath(path);
     wchar_t key[32];
     static wchar_t value[4096];
-    Stopwatch watch;
-    watch.Start();
-    for (std::uint32_t i = 0; i < iterations; ++i) {
-        GetFileAttributesW(longPath.c_str());
-        std::swprintf(key, 32, L"Key%u", i);
-        if (GetPrivateProfileStringW(L"Section1", key, nullptr, value, 4096, path.c_str()) == 0)
-            return false;
-    }
-    watch.Stop();
-    micros = watch.ElapsedMicroseconds();
-    return true;
+    return Timed(micros, [&] {
+        phases.Start();
+        for (std::uint32_t i = 0; i < iterations; ++i) {
+            GetFileAttributesW(longPath.c_str());
+            std::swprintf(key, 32, L"Key%u", i);
+            if (GetPrivateProfileStringW(L"Section1", key, nullptr, value, 4096, path.c_str()) == 0)
+                return false;
+            phases.End(0, i);
+        }
+        return true;
+    });
 }
 
 // The custom read by hand: open, read i + 1 lines with fgetwc, close.
-bool RawCustomRead(const std::wstring& path, std::uint32_t iterations, std::int64_t& micros) {
-    Stopwatch watch;
-    watch.Start();
+template <class Phases>
+bool RawCustomRead(const std::wstring& path, std::uint32_t iterations, std::int64_t& micros, Phases& phases) {
     const std::wstring longPath = LongPath(path);
-    for (std::uint32_t i = 0; i < iterations; ++i) {
-        FILE* f = _wfsopen(longPath.c_str(), L"rt, ccs=UNICODE", _SH_DENYWR);
-        if (!f)
-            return false;
-        for (std::uint32_t lines = 0; lines <= i;) {
-            const wint_t c = std::fgetwc(f);
-            if (c == WEOF)
+    return Timed(micros, [&] {
+        phases.Start();
+        for (std::uint32_t i = 0; i < iterations; ++i) {
+            FILE* f = _wfsopen(longPath.c_str(), L"rt, ccs=UNICODE", _SH_DENYWR);
+            if (!f)
                 return false;
-            if (c == L'\n')
-                ++lines;
+            phases.End(0, i);
+            for (std::uint32_t lines = 0; lines <= i;) {
+                const wint_t c = std::fgetwc(f);
+                if (c == WEOF)
+                    return false;
+                if (c == L'\n')
+                    ++lines;
+            }
+            phases.End(1, i);
+            WriteOutAndClose(f);
+            phases.End(2, i);
         }
-        WriteOutAndClose(f);
-    }
-    watch.Stop();
-    micros = watch.ElapsedMicroseconds();
-    return true;
+        return true;
+    });
 }
 
 // The create/delete loop by hand: create, one formatted line, close, delete.
-bool RawCreateDelete(const std::wstring& base, std::uint32_t iterations, std::int64_t& micros) {
+template <class Phases>
+bool RawCreateDelete(const std::wstring& base, std::uint32_t iterations, std::int64_t& micros,
+                     Phases& phases) {
     wchar_t name[1024];
     wchar_t longName[1024];
     const std::wstring longBase = LongPath(base);
-    Stopwatch watch;
-    watch.Start();
-    for (std::uint32_t i = 0; i < iterations; ++i) {
-        std::swprintf(name, 1024, L"%ls%u", base.c_str(), i);
-        std::swprintf(longName, 1024, L"%ls%u", longBase.c_str(), i);
-        FILE* f = _wfsopen(longName, L"wt, ccs=UNICODE", _SH_DENYWR);
-        if (!f)
-            return false;
-        std::fwprintf(f, L"Dummy data %u\n", i);
-        WriteOutAndClose(f);
-        if (!DeleteFileW(longName))
-            return false;
-    }
-    watch.Stop();
-    micros = watch.ElapsedMicroseconds();
-    return true;
+    return Timed(micros, [&] {
+        phases.Start();
+        for (std::uint32_t i = 0; i < iterations; ++i) {
+            std::swprintf(name, 1024, L"%ls%u", base.c_str(), i);
+            std::swprintf(longName, 1024, L"%ls%u", longBase.c_str(), i);
+            FILE* f = _wfsopen(longName, L"wt, ccs=UNICODE", _SH_DENYWR);
+            if (!f)
+                return false;
+            phases.End(0, i);
+            std::fwprintf(f, L"Dummy data %u\n", i);
+            phases.End(1, i);
+            WriteOutAndClose(f);
+            phases.End(2, i);
+            if (!DeleteFileW(longName))
+                return false;
+            phases.End(3, i);
+        }
+        return true;
+    });
 }
 
 double Median(std::vector<double> values) {
@@ -132,71 +162,126 @@ double Median(std::vector<double> values) {
     return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
+constexpr int kTests = 4;
+const wchar_t* const kNames[kTests] = {L"Write with custom function", L"ReadPrivateProfileString",
+                                       L"Read with custom function", L"Create/delete loop"};
+
+// One way of running the four tests; each returns its microseconds, or a
+// negative value when it failed.
+using Variant = std::function<std::int64_t(int test)>;
+
+std::int64_t RunTool(FileIoTests& tool, int test) {
+    Win32Error (FileIoTests::*const runs[kTests])() = {
+        &FileIoTests::WriteCustomFunction, &FileIoTests::ReadPrivateProfileString,
+        &FileIoTests::ReadCustomFunction, &FileIoTests::CreateDeleteLoop};
+    std::uint64_t TestDurations::*const slots[kTests] = {
+        &TestDurations::writeCustomFunction, &TestDurations::readPrivateProfileString,
+        &TestDurations::readCustomFunction, &TestDurations::createDeleteLoop};
+    if ((tool.*runs[test])() != 0)
+        return -1;
+    return static_cast<std::int64_t>(tool.durations.*slots[test]);
+}
+
+template <class Phases>
+std::int64_t RunFloor(const std::wstring& file, std::uint32_t n, Phases& phases, int test) {
+    std::int64_t micros = -1;
+    const bool ok = test == 0   ? RawWrite(file, n, micros, phases)
+                    : test == 1 ? RawProfileRead(file, n, micros, phases)
+                    : test == 2 ? RawCustomRead(file, n, micros, phases)
+                                : RawCreateDelete(file, n, micros, phases);
+    return ok ? micros : -1;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t* argv[]) {
-    if (argc < 2) {
-        std::fwprintf(stderr, L"usage: timed_tests_bench <directory> [iterations=1000] [rounds=15]\n");
+    std::vector<std::wstring> args(argv + 1, argv + argc);
+    const auto latencyFlag = std::find(args.begin(), args.end(), L"-latency");
+    const bool latency = latencyFlag != args.end();
+    if (latency)
+        args.erase(latencyFlag);
+    if (args.empty()) {
+        std::fwprintf(stderr,
+                      L"usage: timed_tests_bench <directory> [iterations=1000] [rounds=15] [-latency]\n");
         return 87;
     }
-    std::wstring directory = argv[1];
+    std::wstring directory = args[0];
     if (directory.back() != L'\\')
         directory += L'\\';
     std::int32_t iterations = 1000;
     std::int32_t rounds = 15;
-    if ((argc > 2 && (!ParseInt32(argv[2], iterations) || iterations <= 0)) ||
-        (argc > 3 && (!ParseInt32(argv[3], rounds) || rounds <= 0))) {
+    if ((args.size() > 1 && (!ParseInt32(args[1], iterations) || iterations <= 0)) ||
+        (args.size() > 2 && (!ParseInt32(args[2], rounds) || rounds <= 0))) {
         std::fwprintf(stderr, L"iterations and rounds must be positive numbers\n");
         return 87;
     }
+    const std::uint32_t n = static_cast<std::uint32_t>(iterations);
 
+    // Each variant works on a test file of its own; the write test makes the
+    // file that the read tests read, so the tests run in order.
     FileIoTests tool;
-    tool.settings.iterations = static_cast<std::uint32_t>(iterations);
+    tool.settings.iterations = n;
     tool.settings.testFilePath = directory + GetUuidString(CreateUuid());
+    tool.settings.latency = latency;
+    FileIoTests plainTool;
+    plainTool.settings.iterations = n;
+    plainTool.settings.testFilePath = directory + GetUuidString(CreateUuid());
     const std::wstring rawFile = directory + GetUuidString(CreateUuid());
+    PhaseTimes floorPhases;
+    NoPhaseTimes noPhases;
+    if (latency && !floorPhases.Reserve(4, n)) {
+        std::fwprintf(stderr, L"no memory for the phase times\n");
+        return 14;
+    }
 
-    constexpr int kTests = 4;
-    const wchar_t* const names[kTests] = {L"Write with custom function", L"ReadPrivateProfileString",
-                                          L"Read with custom function", L"Create/delete loop"};
-    std::vector<double> toolTimes[kTests], floorTimes[kTests], ratios[kTests];
-    // The write test makes the file that the read tests read, so the tests run
-    // in order; within each pair, tool and floor take turns at going first.
-    const std::uint32_t n = tool.settings.iterations;
+    std::vector<Variant> variants = {
+        [&](int test) { return RunTool(tool, test); },
+        latency ? Variant([&](int test) { return RunFloor(rawFile, n, floorPhases, test); })
+                : Variant([&](int test) { return RunFloor(rawFile, n, noPhases, test); }),
+    };
+    if (latency)
+        variants.push_back([&](int test) { return RunTool(plainTool, test); });
+
+    std::vector<double> times[kTests][3], ratios[kTests][2];
     bool ok = true;
     for (int round = 0; round < rounds && ok; ++round) {
-        const bool toolFirst = round % 2 == 0;
-        std::int64_t raw[kTests] = {};
-        const auto pair = [&](auto runTool, auto runFloor) {
-            return toolFirst ? runTool() == 0 && runFloor() : runFloor() && runTool() == 0;
-        };
-        ok = pair([&] { return tool.WriteCustomFunction(); }, [&] { return RawWrite(rawFile, n, raw[0]); }) &&
-             pair([&] { return tool.ReadPrivateProfileString(); },
-                  [&] { return RawProfileRead(rawFile, n, raw[1]); }) &&
-             pair([&] { return tool.ReadCustomFunction(); },
-                  [&] { return RawCustomRead(rawFile, n, raw[2]); }) &&
-             pair([&] { return tool.CreateDeleteLoop(); },
-                  [&] { return RawCreateDelete(rawFile, n, raw[3]); });
-        const std::uint64_t measured[kTests] = {
-            tool.durations.writeCustomFunction, tool.durations.readPrivateProfileString,
-            tool.durations.readCustomFunction, tool.durations.createDeleteLoop};
-        for (int t = 0; t < kTests && ok; ++t) {
-            toolTimes[t].push_back(static_cast<double>(measured[t]) / n);
-            floorTimes[t].push_back(static_cast<double>(raw[t]) / n);
-            ratios[t].push_back(raw[t] > 0 ? static_cast<double>(measured[t]) / static_cast<double>(raw[t])
-                                           : 0.0);
+        for (int test = 0; test < kTests && ok; ++test) {
+            std::int64_t micros[3] = {};
+            for (std::size_t k = 0; k < variants.size() && ok; ++k) {
+                const std::size_t v = (round + k) % variants.size();
+                micros[v] = variants[v](test);
+                ok = micros[v] > 0;
+            }
+            for (std::size_t v = 0; v < variants.size() && ok; ++v)
+                times[test][v].push_back(static_cast<double>(micros[v]) / n);
+            for (std::size_t v = 1; v < variants.size() && ok; ++v)
+                ratios[test][v - 1].push_back(static_cast<double>(micros[0]) /
+                                              static_cast<double>(micros[v]));
         }
     }
-    DeleteAnyFile(true, false, false, tool.settings.testFilePath);
+    for (const FileIoTests* t : {&tool, &plainTool})
+        DeleteAnyFile(true, false, false, t->settings.testFilePath);
     DeleteAnyFile(true, false, false, rawFile);
     if (!ok) {
         std::fwprintf(stderr, L"a loop failed against %ls\n", directory.c_str());
         return 1;
     }
 
-    std::wprintf(L"%d iterations, median of %d rounds, microseconds per iteration\n", iterations, rounds);
-    std::wprintf(L"%-28ls %12ls %12ls %8ls\n", L"test", L"tool", L"floor", L"ratio");
-    for (int t = 0; t < kTests; ++t)
-        std::wprintf(L"%-28ls %12.2f %12.2f %8.3f\n", names[t], Median(toolTimes[t]), Median(floorTimes[t]),
-                     Median(ratios[t]));
+    std::wprintf(L"%d iterations, median of %d rounds, microseconds per iteration%ls\n", iterations, rounds,
+                 latency ? L", tool with -latency" : L"");
+    if (latency)
+        std::wprintf(L"%-28ls %12ls %12ls %12ls %10ls %10ls\n", L"test", L"tool", L"floor", L"tool plain",
+                     L"/floor", L"/plain");
+    else
+        std::wprintf(L"%-28ls %12ls %12ls %8ls\n", L"test", L"tool", L"floor", L"ratio");
+    for (int t = 0; t < kTests; ++t) {
+        if (latency)
+            std::wprintf(L"%-28ls %12.2f %12.2f %12.2f %10.3f %10.3f\n", kNames[t], Median(times[t][0]),
+                         Median(times[t][1]), Median(times[t][2]), Median(ratios[t][0]),
+                         Median(ratios[t][1]));
+        else
+            std::wprintf(L"%-28ls %12.2f %12.2f %8.3f\n", kNames[t], Median(times[t][0]), Median(times[t][1]),
+                         Median(ratios[t][0]));
+    }
     return 0;
 }
