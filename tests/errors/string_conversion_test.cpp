@@ -61,3 +61,24 @@ TEST(WstringToUtf8, SuccessfulConversionsLogNothing) {
     EXPECT_EQ(WstringToUtf8(L"x\u20AC"), "x\xE2\x82\xAC");
     EXPECT_TRUE(capture.Lines().empty()) << "a conversion that did not fail wrote a log entry";
 }
+
+TEST(Utf16ToUtf8, PairsSurrogatesAndReplacesLoneOnes) {
+    const Utf8Case cases[] = {
+        {"ASCII", L"abc", "abc"},
+        {"two and three bytes", L"\u00E9\u20AC", "\xC3\xA9\xE2\x82\xAC"},
+        {"a pair is one four-byte sequence", L"\xD83D\xDE00", "\xF0\x9F\x98\x80"},
+        {"the highest code point", L"\xDBFF\xDFFF", "\xF4\x8F\xBF\xBF"},
+        {"a lone high surrogate", L"a\xD83D" L"b",
+         "a\xEF\xBF\xBD"
+         "b"},
+        {"a lone low surrogate", L"\xDE00", "\xEF\xBF\xBD"},
+        {"a high surrogate at the end", L"x\xD83D", "x\xEF\xBF\xBD"},
+        {"two high surrogates, then a low one", L"\xD83D\xD83D\xDE00", "\xEF\xBF\xBD\xF0\x9F\x98\x80"},
+        {"a null inside", std::wstring(L"a\0b", 3), std::string("a\0b", 3)},
+        {"empty", L"", ""},
+    };
+    for (const Utf8Case& c : cases) {
+        const std::string bytes = Utf16ToUtf8(c.input);
+        EXPECT_EQ(bytes, c.bytes) << c.name << ": got " << Hex(bytes) << ", wanted " << Hex(c.bytes);
+    }
+}
