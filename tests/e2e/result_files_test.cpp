@@ -11,7 +11,6 @@
 #include <nlohmann/json.hpp>
 
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,14 +27,6 @@ ProcessResult RunTool(const std::vector<std::wstring>& arguments) {
 
 nlohmann::json ReadJson(const std::wstring& path) {
     return nlohmann::json::parse(ReadBytes(path)); // throws, failing the test, on anything but valid JSON
-}
-
-std::vector<std::string> TextLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 // The four seconds that the console's result lines show.
@@ -130,7 +121,7 @@ TEST_F(ResultFiles, JsonDocumentHoldsTheWholeRun) {
     }
 
     // The console table: a header and one line per phase, after the results.
-    const std::vector<std::string> lines = TextLines(run.out);
+    const std::vector<std::string> lines = Lines(run.out);
     const auto header = std::find_if(lines.begin(), lines.end(),
                                      [](const std::string& l) { return l.rfind("Latency (us)", 0) == 0; });
     ASSERT_NE(header, lines.end()) << run.out;

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -60,14 +59,6 @@ const char* const kSuccess = "\nQuillmarsh finished successfully\n";
 ProcessResult RunTool(const std::vector<std::wstring>& arguments,
                       const std::wstring& currentDirectory = L"") {
     return RunProcess(SiblingProgram(L"Quillmarsh.exe"), arguments, 120000, currentDirectory);
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 std::wstring LongForm(const std::wstring& path) {

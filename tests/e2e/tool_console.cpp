@@ -1,6 +1,16 @@
 #include "tool_console.h"
 
+#include <sstream>
+
 #include "errors/error_text.h"
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
 
 std::string Narrow(const std::wstring& text) {
     std::string out;

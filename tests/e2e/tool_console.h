@@ -1,8 +1,12 @@
 #pragma once
 // What the tool prints on its console, for tests that run it and compare.
 #include <string>
+#include <vector>
 
 #include "errors/win32_error.h"
+
+// The lines of `text`, without their line feeds.
+std::vector<std::string> Lines(const std::string& text);
 
 // `text` with every character outside ASCII shown as '?'.
 std::string Narrow(const std::wstring& text);
