@@ -96,6 +96,10 @@ struct BadCommandLine {
     const char* message;
 };
 
+void PrintTo(const BadCommandLine& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class BadCommandLineRun : public testing::TestWithParam<BadCommandLine> {};
 
 TEST_P(BadCommandLineRun, ReportsOnStandardErrorAndExits87) {
