@@ -33,11 +33,6 @@
 
 namespace {
 
-std::wstring LongPath(std::wstring path) {
-    MakeLongPath(&path);
-    return path;
-}
-
 // Closes as the tool's text file does: written out first, then closed.
 void WriteOutAndClose(FILE* f) {
     SetLastError(ERROR_SUCCESS);
@@ -64,7 +59,7 @@ bool RawWrite(const std::wstring& path, std::uint32_t iterations, std::int64_t& 
         return false;
     std::fwprintf(f, L"%ls\n", L"[Section1]");
     std::fclose(f);
-    const std::wstring longPath = LongPath(path);
+    const std::wstring longPath = LongPathOf(path);
     return Timed(micros, [&] {
         phases.Start();
         for (std::uint32_t i = 0; i < iterations; ++i) {
@@ -86,7 +81,7 @@ bool RawWrite(const std::wstring& path, std::uint32_t iterations, std::int64_t& 
 template <class Phases>
 bool RawProfileRead(const std::wstring& path, std::uint32_t iterations, std::int64_t& micros,
                     Phases& phases) {
-    const std::wstring longPath = LongPath(path);
+    const std::wstring longPath = LongPathOf(path);
     wchar_t key[32];
     static wchar_t value[4096];
     return Timed(micros, [&] {
@@ -105,7 +100,7 @@ bool RawProfileRead(const std::wstring& path, std::uint32_t iterations, std::int
 // The custom read by hand: open, read i + 1 lines with fgetwc, close.
 template <class Phases>
 bool RawCustomRead(const std::wstring& path, std::uint32_t iterations, std::int64_t& micros, Phases& phases) {
-    const std::wstring longPath = LongPath(path);
+    const std::wstring longPath = LongPathOf(path);
     return Timed(micros, [&] {
         phases.Start();
         for (std::uint32_t i = 0; i < iterations; ++i) {
@@ -134,7 +129,7 @@ bool RawCreateDelete(const std::wstring& base, std::uint32_t iterations, std::in
                      Phases& phases) {
     wchar_t name[1024];
     wchar_t longName[1024];
-    const std::wstring longBase = LongPath(base);
+    const std::wstring longBase = LongPathOf(base);
     return Timed(micros, [&] {
         phases.Start();
         for (std::uint32_t i = 0; i < iterations; ++i) {

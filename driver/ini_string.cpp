@@ -40,8 +40,7 @@ Win32Error GetIniString(const std::wstring& filePath, const std::wstring& sectio
 std::wstring ProfilePathFor(const std::wstring& filePath) {
     if (filePath.size() < MAX_PATH)
         return filePath;
-    std::wstring longPath = filePath;
-    MakeLongPath(&longPath);
+    const std::wstring longPath = LongPathOf(filePath);
     const DWORD size = GetShortPathNameW(longPath.c_str(), nullptr, 0);
     if (size == 0)
         return longPath;

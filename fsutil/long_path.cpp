@@ -1,5 +1,10 @@
 #include "fsutil/long_path.h"
 
+std::wstring LongPathOf(std::wstring path) {
+    MakeLongPath(&path);
+    return path;
+}
+
 void MakeLongPath(std::wstring* path) {
     if (path == nullptr)
         return;

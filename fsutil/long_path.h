@@ -7,3 +7,6 @@
 // relative paths and the empty string are left alone; null does nothing.
 // Idempotent: a converted path starts with "\\?" and is never changed again.
 void MakeLongPath(std::wstring* path);
+
+// The same conversion on a copy: `path` in its long-path form.
+std::wstring LongPathOf(std::wstring path);

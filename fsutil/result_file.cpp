@@ -2,43 +2,15 @@
 
 #include <windows.h>
 
+#include "fsutil/file_handle.h"
 #include "fsutil/long_path.h"
 
 namespace {
-
-std::wstring LongForm(const std::wstring& path) {
-    std::wstring longPath = path;
-    MakeLongPath(&longPath);
-    return longPath;
-}
 
 // A name beside `path` that no other process uses.
 std::wstring SideName(const std::wstring& longPath, const wchar_t* purpose) {
     return longPath + L"." + std::to_wstring(GetCurrentProcessId()) + purpose;
 }
-
-// Owns one file handle.
-class File {
-public:
-    explicit File(HANDLE handle) : handle_(handle) {}
-    ~File() {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-    }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return handle_; }
-    // Closes now, so that the file can be moved; 0 or the system's code.
-    Win32Error Close() {
-        const BOOL closed = CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-        return closed ? 0 : GetLastError();
-    }
-
-private:
-    HANDLE handle_;
-};
 
 Win32Error WriteAll(HANDLE file, const std::string& bytes) {
     DWORD written = 0;
@@ -50,22 +22,22 @@ Win32Error WriteAll(HANDLE file, const std::string& bytes) {
 } // namespace
 
 Win32Error CheckWritable(const std::wstring& path) {
-    const std::wstring longPath = LongForm(path);
+    const std::wstring longPath = LongPathOf(path);
     if (GetFileAttributesW(longPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        File existing(CreateFileW(longPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr));
+        FileHandle existing(CreateFileW(longPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
         if (!existing.IsOpen())
             return GetLastError();
     }
-    File probe(CreateFileW(SideName(longPath, L".probe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    FileHandle probe(CreateFileW(SideName(longPath, L".probe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     return probe.IsOpen() ? 0 : GetLastError();
 }
 
 Win32Error ReplaceFileContent(const std::wstring& path, const std::string& bytes) {
-    const std::wstring longPath = LongForm(path);
+    const std::wstring longPath = LongPathOf(path);
     const std::wstring temporary = SideName(longPath, L".tmp");
-    File file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     if (!file.IsOpen())
         return GetLastError();
     Win32Error code = WriteAll(file.Get(), bytes);
@@ -81,8 +53,8 @@ Win32Error ReplaceFileContent(const std::wstring& path, const std::string& bytes
 }
 
 Win32Error AppendRow(const std::wstring& path, const std::string& header, const std::string& row) {
-    File file(CreateFileW(LongForm(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                          nullptr, OPEN_ALWAYS, 0, nullptr));
+    FileHandle file(CreateFileW(LongPathOf(path).c_str(), FILE_APPEND_DATA,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr));
     if (!file.IsOpen())
         return GetLastError();
     LARGE_INTEGER size{};

@@ -8,6 +8,7 @@
 
 #include "errors/string_conversion.h"
 #include "fsutil/api_wrappers.h"
+#include "fsutil/file_handle.h"
 #include "fsutil/file_tree.h"
 #include "fsutil/long_path.h"
 #include "fsutil/path_strings.h"
@@ -49,8 +50,7 @@ void DeleteOldCopies(const std::wstring& path) {
         return CompareFileTime(&a.lastWrite, &b.lastWrite) > 0; // newest first
     });
     for (std::size_t i = kCopiesKept; i < copies.size(); ++i) {
-        MakeLongPath(&copies[i].path);
-        DeleteFileW(copies[i].path.c_str());
+        DeleteFileW(LongPathOf(copies[i].path).c_str());
     }
 }
 
@@ -111,26 +111,21 @@ void* RotateLogFile(void* handle, const std::wstring& path) {
 
 void AppendToLogFile(const std::wstring& line) {
     Logger& logger = GetLogger();
-    HANDLE file = CreateFileWithDirectories(logger.logFilePath);
-    if (file == INVALID_HANDLE_VALUE)
+    FileHandle file(CreateFileWithDirectories(logger.logFilePath));
+    if (!file.IsOpen())
         return;
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(file, &size)) {
-        CloseHandle(file);
+    if (!GetFileSizeEx(file.Get(), &size))
         return;
-    }
     if (size.QuadPart > static_cast<LONGLONG>(logger.maxLogFileSize)) {
-        file = RotateLogFile(file, logger.logFilePath);
-        if (file == INVALID_HANDLE_VALUE)
+        file.Reset(RotateLogFile(file.Release(), logger.logFilePath));
+        if (!file.IsOpen())
             return;
     }
     LARGE_INTEGER zero{};
-    if (!SetFilePointerEx(file, zero, nullptr, FILE_END)) {
-        CloseHandle(file);
+    if (!SetFilePointerEx(file.Get(), zero, nullptr, FILE_END))
         return;
-    }
     const std::string bytes = WstringToUtf8(line);
     DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }

@@ -61,12 +61,6 @@ ProcessResult RunTool(const std::vector<std::wstring>& arguments,
     return RunProcess(SiblingProgram(L"Quillmarsh.exe"), arguments, 120000, currentDirectory);
 }
 
-std::wstring LongForm(const std::wstring& path) {
-    std::wstring longPath = path;
-    MakeLongPath(&longPath);
-    return longPath;
-}
-
 class HelpRun : public testing::TestWithParam<std::vector<std::wstring>> {};
 
 TEST_P(HelpRun, PrintsBannerThenUsageThenVerdict) {
@@ -209,7 +203,7 @@ void ExpectCleanRunIn(const std::wstring& typed, const std::wstring& folder,
     EXPECT_TRUE(std::regex_match(run.out, std::regex(SuccessfulRunPattern(folder))))
         << "the test file is not named inside '" << Narrow(folder) << "':\n"
         << run.out;
-    EXPECT_TRUE(ListDirectory(LongForm(folder)).empty()) << "the run left files in the target";
+    EXPECT_TRUE(ListDirectory(LongPathOf(folder)).empty()) << "the run left files in the target";
 }
 
 TEST_F(FullRun, EverySpellingOfAFolderNamesThatFolderAndLeavesItEmpty) {
@@ -247,7 +241,7 @@ TEST_F(FullRun, TargetOfAbout300CharactersRunsCleanly) {
     std::wstring deep = target.Path();
     while (deep.size() < 300) {
         deep += L"\\a-folder-with-a-rather-long-name";
-        ASSERT_TRUE(CreateDirectoryW(LongForm(deep).c_str(), nullptr)) << GetLastError();
+        ASSERT_TRUE(CreateDirectoryW(LongPathOf(deep).c_str(), nullptr)) << GetLastError();
     }
     ExpectCleanRunIn(deep, deep);
 }

@@ -49,9 +49,7 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-    std::wstring longPath = path_;
-    MakeLongPath(&longPath);
-    RemoveTree(longPath);
+    RemoveTree(LongPathOf(path_));
 }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
