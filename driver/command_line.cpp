@@ -48,12 +48,13 @@ int DigitValue(wchar_t c) {
 }
 
 // A result file must be writable and must lie outside the target, whose files
-// the run creates and deletes: 0, or the logged error's 87.
-Win32Error CheckResultFile(const std::wstring& path, const std::wstring& targetFolder) {
+// the run creates and deletes: 0, or the logged error's 87. A JSON document is
+// replaced whole, a CSV sheet appended to.
+Win32Error CheckResultFile(const std::wstring& path, bool replacedWhole, const std::wstring& targetFolder) {
     if (IsInFolder(path, targetFolder))
         return Fail(L"The result file <" + path + L"> lies in the target <" + targetFolder +
                     L">: results are never written there");
-    const Win32Error code = CheckWritable(path);
+    const Win32Error code = CheckWritable(path, replacedWhole);
     if (code == win32::kPathNotFound)
         return Fail(L"The folder of the result file <" + path + L"> does not exist");
     if (code != 0)
@@ -143,9 +144,11 @@ Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& set
         if (resultFile->empty())
             continue;
         *resultFile = GetFullPath(*resultFile);
-        if (const Win32Error code = CheckResultFile(*resultFile, folder))
+        if (const Win32Error code = CheckResultFile(*resultFile, resultFile == &settings.jsonPath, folder))
             return code;
     }
+    if (!settings.jsonPath.empty() && IsSameFile(settings.jsonPath, settings.csvPath))
+        return Fail(L"-json and -csv name the same file <" + settings.jsonPath + L">");
     // Exactly one backslash goes between directory and file name.
     settings.testFilePath = folder;
     if (settings.testFilePath.back() != L'\\')

@@ -25,13 +25,14 @@ const wchar_t* ModeString(TextFileMode mode, const std::wstring& path) {
     return nullptr;
 }
 
-// Why buffered text did not reach the file. A write that the system took only
-// in part without an error of its own (Wine does so when the disk fills up)
-// leaves the runtime no cause but a stale last error; with the last error
-// cleared before, that shows as no system error at all, and such a short write
-// means the disk is full.
+// Why buffered text did not reach the file, the last error having been cleared
+// before the write-out: the system's own code for a write it refused (the
+// runtime's error number would lose it, a network error among them). A write
+// that the system took only in part without an error of its own (Wine does so
+// when the disk fills up) leaves no system code at all: the disk is full.
 Win32Error WriteOutError() {
-    return GetLastError() == ERROR_SUCCESS ? win32::kDiskFull : ErrnoToWin32Error(errno);
+    const DWORD systemCode = GetLastError();
+    return systemCode != ERROR_SUCCESS ? systemCode : win32::kDiskFull;
 }
 
 } // namespace

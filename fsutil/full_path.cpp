@@ -23,6 +23,11 @@ std::wstring GetFullPath(const std::wstring& path) {
     return path;
 }
 
+bool IsSameFile(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
 bool IsInFolder(const std::wstring& path, std::wstring folder) {
     if (!folder.empty() && folder.back() != L'\\')
         folder += L'\\';

@@ -13,3 +13,7 @@ std::wstring GetFullPath(const std::wstring& path);
 // (a full path too), at any depth; compared as the system compares names,
 // without regard to case.
 bool IsInFolder(const std::wstring& path, std::wstring folder);
+
+// True when the full paths `a` and `b` are the same name, compared as the
+// system compares names, without regard to case.
+bool IsSameFile(const std::wstring& a, const std::wstring& b);

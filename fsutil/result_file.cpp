@@ -21,14 +21,17 @@ Win32Error WriteAll(HANDLE file, const std::string& bytes) {
 
 } // namespace
 
-Win32Error CheckWritable(const std::wstring& path) {
+Win32Error CheckWritable(const std::wstring& path, bool replacedWhole) {
     const std::wstring longPath = LongPathOf(path);
-    if (GetFileAttributesW(longPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    const bool exists = GetFileAttributesW(longPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (exists) {
         FileHandle existing(CreateFileW(longPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                         nullptr, OPEN_EXISTING, 0, nullptr));
         if (!existing.IsOpen())
             return GetLastError();
     }
+    if (exists && !replacedWhole)
+        return 0;
     FileHandle probe(CreateFileW(SideName(longPath, L".probe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     return probe.IsOpen() ? 0 : GetLastError();

@@ -6,10 +6,11 @@
 #include "errors/win32_error.h"
 
 // 0 when a file can be written at the full path `path`: an existing file opens
-// for writing and a new file can be made in its folder (tried with a file that
-// is gone again at once). 3 when the folder does not exist; otherwise the
-// system's code. Leaves everything as it was.
-Win32Error CheckWritable(const std::wstring& path);
+// for writing, and a new file can be made in its folder (tried with a file that
+// is gone again at once) when there is none yet or when `replacedWhole` (a
+// whole new content goes in through a new file beside it). 3 when the folder
+// does not exist; otherwise the system's code. Leaves everything as it was.
+Win32Error CheckWritable(const std::wstring& path, bool replacedWhole);
 
 // Makes `bytes` the whole content of `path`: written to a file of its own
 // beside it, then put in its place, so that a reader finds the old file or the

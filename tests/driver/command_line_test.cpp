@@ -329,6 +329,8 @@ TEST(ProcessCmdLine, ResultFilesThatCannotBeWrittenAreRejected) {
         {{L"-target", target.Path(), L"-csv", results.File(L"bad<name.csv")},
          L"The result file <" + results.File(L"bad<name.csv") + L"> cannot be written: " +
              Flat(GetErrorText(123))},
+        {{L"-target", target.Path(), L"-json", results.File(L"both"), L"-csv", results.File(L"BOTH")},
+         L"-json and -csv name the same file <" + results.File(L"both") + L">"},
         {{L"-target", target.Path(), L"-json", target.File(L"run.json")},
          L"The result file <" + target.File(L"run.json") + L"> lies in the target <" + target.Path() +
              L">: results are never written there"},
