@@ -68,7 +68,9 @@ TEST(Utf16ToUtf8, PairsSurrogatesAndReplacesLoneOnes) {
         {"two and three bytes", L"\u00E9\u20AC", "\xC3\xA9\xE2\x82\xAC"},
         {"a pair is one four-byte sequence", L"\xD83D\xDE00", "\xF0\x9F\x98\x80"},
         {"the highest code point", L"\xDBFF\xDFFF", "\xF4\x8F\xBF\xBF"},
-        {"a lone high surrogate", L"a\xD83D" L"b",
+        {"a lone high surrogate",
+         L"a\xD83D"
+         L"b",
          "a\xEF\xBF\xBD"
          "b"},
         {"a lone low surrogate", L"\xDE00", "\xEF\xBF\xBD"},
