@@ -56,10 +56,6 @@ std::string IsoUtc(std::uint64_t fileTime) {
     return Utf16ToUtf8(text) + "Z";
 }
 
-std::string Narrow(const std::wstring& text) {
-    return Utf16ToUtf8(text);
-}
-
 double Seconds(std::uint64_t microseconds) {
     return static_cast<double>(microseconds) / 1000000.0;
 }
@@ -188,14 +184,14 @@ std::string JsonDocument(const RunSettings& settings, const TestDurations& durat
         if (!Completed(record, t))
             break;
         const double seconds = Seconds(durations.*kTests[t].duration);
-        nlohmann::ordered_json test = {{"name", Narrow(kTests[t].name)}, {"seconds", seconds}};
+        nlohmann::ordered_json test = {{"name", Utf16ToUtf8(kTests[t].name)}, {"seconds", seconds}};
         test["operationsPerSecond"] = seconds > 0 ? nlohmann::ordered_json(settings.iterations / seconds)
                                                   : nlohmann::ordered_json(nullptr);
         if (settings.latency) {
             test["pass"] = StatsJson(record.latency[t].pass);
             nlohmann::ordered_json phases = nlohmann::ordered_json::array();
             for (std::size_t phase = 0; phase < kTests[t].phaseCount; ++phase) {
-                nlohmann::ordered_json entry = {{"phase", Narrow(kTests[t].phaseNames[phase])}};
+                nlohmann::ordered_json entry = {{"phase", Utf16ToUtf8(kTests[t].phaseNames[phase])}};
                 entry.update(StatsJson(record.latency[t].phases[phase]));
                 phases.push_back(entry);
             }
@@ -205,17 +201,17 @@ std::string JsonDocument(const RunSettings& settings, const TestDurations& durat
     }
     const nlohmann::ordered_json document = {
         {"tool", "Quillmarsh"},
-        {"version", Narrow(record.version)},
+        {"version", Utf16ToUtf8(record.version)},
         {"start", IsoUtc(record.startTime)},
-        {"computer", Narrow(record.computer)},
-        {"account", Narrow(record.account)},
-        {"target", Narrow(settings.target)},
-        {"testFile", Narrow(settings.testFilePath)},
+        {"computer", Utf16ToUtf8(record.computer)},
+        {"account", Utf16ToUtf8(record.account)},
+        {"target", Utf16ToUtf8(settings.target)},
+        {"testFile", Utf16ToUtf8(settings.testFilePath)},
         {"iterations", settings.iterations},
         {"latency", settings.latency},
         {"counterFrequency", record.counterFrequency},
         {"tests", tests},
-        {"result", {{"code", record.result}, {"text", Narrow(ResultText(record.result))}}},
+        {"result", {{"code", record.result}, {"text", Utf16ToUtf8(ResultText(record.result))}}},
     };
     return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
@@ -233,16 +229,16 @@ std::string CsvHeader() {
 }
 
 std::string CsvRow(const RunSettings& settings, const TestDurations& durations, const RunRecord& record) {
-    std::vector<std::string> fields = {IsoUtc(record.startTime), Narrow(record.computer),
-                                       Narrow(settings.target), std::to_string(settings.iterations)};
+    std::vector<std::string> fields = {IsoUtc(record.startTime), Utf16ToUtf8(record.computer),
+                                       Utf16ToUtf8(settings.target), std::to_string(settings.iterations)};
     for (std::size_t t = 0; t < std::size(kTests); ++t)
-        fields.push_back(Completed(record, t) ? Narrow(FormatSeconds(Seconds(durations.*kTests[t].duration)))
-                                              : "");
+        fields.push_back(
+            Completed(record, t) ? Utf16ToUtf8(FormatSeconds(Seconds(durations.*kTests[t].duration))) : "");
     for (std::size_t t = 0; t < std::size(kTests); ++t) {
         const LatencyStats& pass = record.latency[t].pass;
         const bool known = settings.latency && Completed(record, t);
         for (const double value : {pass.p50, pass.p99, pass.max})
-            fields.push_back(known ? Narrow(Microseconds(value)) : "");
+            fields.push_back(known ? Utf16ToUtf8(Microseconds(value)) : "");
     }
     fields.push_back(std::to_string(record.result));
     return CsvLine(fields);
