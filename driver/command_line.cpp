@@ -1,5 +1,6 @@
 #include "driver/command_line.h"
 
+#include <algorithm>
 #include <cwctype>
 
 #include <boost/algorithm/string/predicate.hpp>
@@ -20,6 +21,15 @@ bool IsOption(const std::wstring& argument, const wchar_t* option) {
 bool IsHelp(const std::wstring& argument) {
     return IsOption(argument, L"-help") || IsOption(argument, L"-?") || IsOption(argument, L"/help") ||
            IsOption(argument, L"/?");
+}
+
+// Every option the command line knows, in any case.
+bool IsAnyOption(const std::wstring& argument) {
+    for (const wchar_t* option : {L"-target", L"-iterations", L"-latency", L"-json", L"-csv"}) {
+        if (IsOption(argument, option))
+            return true;
+    }
+    return IsHelp(argument);
 }
 
 Win32Error Fail(const std::wstring& message) {
@@ -64,7 +74,7 @@ Win32Error CheckResultFile(const std::wstring& path, bool replacedWhole, const s
 
 } // namespace
 
-bool ParseInt32(const std::wstring& text, std::int32_t& value) {
+bool ParseInt32(const std::wstring& text, std::int32_t& value, std::size_t* used) {
     std::size_t i = 0;
     while (i < text.size() && std::iswspace(text[i]))
         ++i;
@@ -85,6 +95,8 @@ bool ParseInt32(const std::wstring& text, std::int32_t& value) {
     if (digits == 0)
         return false;
     value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+    if (used != nullptr)
+        *used = i;
     return true;
 }
 
@@ -116,6 +128,10 @@ Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& set
         if (i == argc - 1 || (resultFile != nullptr && argv[i + 1][0] == L'\0'))
             return Fail(L"Missing argument missing for parameter '" + argument + L"'");
         const std::wstring value = argv[++i];
+        // "-json -latency" is almost surely a forgotten file name, not a file
+        // to be called "-latency".
+        if (resultFile != nullptr && IsAnyOption(value))
+            return Fail(L"The file name after '" + argument + L"' is missing: <" + value + L"> is an option");
         if (isTarget) {
             settings.target = value;
             continue;
@@ -125,8 +141,15 @@ Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& set
             continue;
         }
         std::int32_t count = 0;
-        if (!ParseInt32(value, count))
+        std::size_t used = 0;
+        if (!ParseInt32(value, count, &used))
             return Fail(L"Iteration <" + value + L"> does not seem to be a number");
+        // The number ends at the first character that is not a digit, as
+        // scripts may rely on; "1,000" is 1, which the user hears about.
+        if (!std::all_of(value.begin() + used, value.end(), [](wchar_t c) { return std::iswspace(c); }))
+            LogMessage(LogLevel::WARN, L"ProcessCmdLine",
+                       L"Iteration <" + value + L"> is read as " + std::to_wstring(count) +
+                           L": the characters after the digits are ignored");
         // A negative count would wrap to more than two billion passes.
         if (count < 0)
             return Fail(L"Iteration <" + value + L"> must not be negative");

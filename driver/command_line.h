@@ -14,5 +14,6 @@ Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& set
 // The standard string-to-int rules in base 10: leading white space, an optional
 // sign, decimal digits of any script (full-width, Arabic-Indic, ...) up to the
 // first other character. False when no digit was read or the value lies outside
-// the signed 32-bit range.
-bool ParseInt32(const std::wstring& text, std::int32_t& value);
+// the signed 32-bit range. `used`, when given, receives how many characters
+// were read.
+bool ParseInt32(const std::wstring& text, std::int32_t& value, std::size_t* used = nullptr);

@@ -1,8 +1,6 @@
 #include "driver/run_driver.h"
 
-#include <chrono>
 #include <clocale>
-#include <thread>
 
 #include "driver/build_info.h"
 #include "driver/command_line.h"
@@ -12,26 +10,20 @@
 #include "driver/stop_request.h"
 #include "errors/error_text.h"
 #include "fsutil/delete_file.h"
+#include "fsutil/in_use_retry.h"
 #include "logging/logger.h"
 #include "logging/logger_lifecycle.h"
 
 namespace {
 
-constexpr std::chrono::seconds kInUseWait{5};
-constexpr std::chrono::milliseconds kInUseRetry{100};
-
 // Removes the run's test file (nothing to do when it was never named). Another
 // process may hold it open for a moment without delete sharing, as virus
-// scanners and indexers do: that is retried for up to five seconds, and a file
-// that still cannot go is named in a warning. Other failures are logged by
-// DeleteAnyFile. Never changes the run's result.
+// scanners and indexers do: that is waited for, and a file that still cannot
+// go is named in a warning. Other failures are logged by DeleteAnyFile. Never
+// changes the run's result.
 void RemoveTestFile(const std::wstring& path) {
-    const auto deadline = std::chrono::steady_clock::now() + kInUseWait;
-    Win32Error code = DeleteAnyFile(true, false, false, path);
-    while (code == win32::kSharingViolation && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(kInUseRetry);
-        code = DeleteAnyFile(true, false, false, path);
-    }
+    const Win32Error code = RetryWhileInUse([&] { return DeleteAnyFile(true, false, false, path); },
+                                            [](Win32Error c) { return c == win32::kSharingViolation; });
     if (code == win32::kSharingViolation)
         LogMessage(LogLevel::WARN, L"Result",
                    L"The test file <" + path + L"> is in use by another process and was left behind: " +

@@ -49,7 +49,8 @@ std::string JsonDocument(const RunSettings& settings, const TestDurations& durat
 std::string CsvHeader();
 std::string CsvRow(const RunSettings& settings, const TestDurations& durations, const RunRecord& record);
 
-// Writes the result files the command line asked for; logs a failure (category
-// "Result") and returns its code.
-Win32Error WriteResultFiles(const RunSettings& settings, const TestDurations& durations,
-                            const RunRecord& record);
+// Writes the result files the command line asked for, the JSON document first;
+// logs a failure (category "Result") and returns its code. The CSV row's
+// result is the run's exit code: record.result, or when that is 0, the code of
+// a JSON document that could not be written.
+Win32Error WriteResultFiles(const RunSettings& settings, const TestDurations& durations, RunRecord record);

@@ -14,6 +14,7 @@ constexpr Win32Error kPathNotFound = 3;
 constexpr Win32Error kAccessDenied = 5;
 constexpr Win32Error kOutOfMemory = 14;
 constexpr Win32Error kSharingViolation = 32;
+constexpr Win32Error kLockViolation = 33;
 constexpr Win32Error kFileExists = 80;
 constexpr Win32Error kInvalidParameter = 87;
 constexpr Win32Error kDiskFull = 112;

@@ -3,13 +3,21 @@
 #include <windows.h>
 
 #include "fsutil/file_handle.h"
+#include "fsutil/in_use_retry.h"
 #include "fsutil/long_path.h"
 
 namespace {
 
 // A name beside `path` that no other process uses.
-std::wstring SideName(const std::wstring& longPath, const wchar_t* purpose) {
-    return longPath + L"." + std::to_wstring(GetCurrentProcessId()) + purpose;
+std::wstring SideName(const std::wstring& path, const wchar_t* purpose) {
+    return path + L"." + std::to_wstring(GetCurrentProcessId()) + purpose;
+}
+
+// What another process holding a just-closed file answers a rename or a delete
+// with: a sharing or lock violation, or access denied (scanners open files
+// without delete sharing).
+bool HeldByAnother(Win32Error code) {
+    return code == win32::kSharingViolation || code == win32::kLockViolation || code == win32::kAccessDenied;
 }
 
 Win32Error WriteAll(HANDLE file, const std::string& bytes) {
@@ -17,6 +25,49 @@ Win32Error WriteAll(HANDLE file, const std::string& bytes) {
     if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
         return GetLastError();
     return written == bytes.size() ? 0 : win32::kDiskFull; // a write taken only in part: no room
+}
+
+Win32Error CreateAndWrite(const std::wstring& longPath, DWORD disposition, const std::string& bytes) {
+    FileHandle file(CreateFileW(longPath.c_str(), GENERIC_WRITE, 0, nullptr, disposition, 0, nullptr));
+    if (!file.IsOpen())
+        return GetLastError();
+    Win32Error code = WriteAll(file.Get(), bytes);
+    if (code == 0 && !FlushFileBuffers(file.Get()))
+        code = GetLastError();
+    const Win32Error closed = file.Close();
+    return code != 0 ? code : closed;
+}
+
+// Renames `from` over `to`, waiting for another process that holds either.
+Win32Error MoveOver(const std::wstring& from, const std::wstring& to) {
+    return RetryWhileInUse(
+        [&]() -> Win32Error {
+            return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : GetLastError();
+        },
+        HeldByAnother);
+}
+
+Win32Error Delete(const std::wstring& longPath) {
+    return RetryWhileInUse([&]() -> Win32Error { return DeleteFileW(longPath.c_str()) ? 0 : GetLastError(); },
+                           HeldByAnother);
+}
+
+// Does in the folder of `longPath` what ReplaceFileContent does at the end of a
+// run, with probe files of its own: create one and write to it, put it in the
+// place of another, delete that. Leaves nothing behind.
+Win32Error ProbeReplace(const std::wstring& longPath) {
+    const std::wstring probe = SideName(longPath, L".probe");
+    const std::wstring replaced = SideName(longPath, L".probe-replaced");
+    Win32Error code = CreateAndWrite(probe, CREATE_NEW, "probe");
+    if (code == 0)
+        code = CreateAndWrite(replaced, CREATE_NEW, "");
+    if (code == 0)
+        code = MoveOver(probe, replaced);
+    if (code == 0)
+        return Delete(replaced);
+    DeleteFileW(probe.c_str());
+    DeleteFileW(replaced.c_str());
+    return code;
 }
 
 } // namespace
@@ -30,39 +81,48 @@ Win32Error CheckWritable(const std::wstring& path, bool replacedWhole) {
         if (!existing.IsOpen())
             return GetLastError();
     }
-    if (exists && !replacedWhole)
+    if (replacedWhole)
+        return ProbeReplace(longPath);
+    if (exists)
         return 0;
     FileHandle probe(CreateFileW(SideName(longPath, L".probe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     return probe.IsOpen() ? 0 : GetLastError();
 }
 
-Win32Error ReplaceFileContent(const std::wstring& path, const std::string& bytes) {
-    const std::wstring longPath = LongPathOf(path);
-    const std::wstring temporary = SideName(longPath, L".tmp");
-    FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    if (!file.IsOpen())
-        return GetLastError();
-    Win32Error code = WriteAll(file.Get(), bytes);
-    if (code == 0 && !FlushFileBuffers(file.Get()))
-        code = GetLastError();
-    if (const Win32Error closed = file.Close(); code == 0)
-        code = closed;
-    if (code == 0 && !MoveFileExW(temporary.c_str(), longPath.c_str(), MOVEFILE_REPLACE_EXISTING))
-        code = GetLastError();
+Win32Error ReplaceFileContent(const std::wstring& path, const std::string& bytes, std::wstring& keptAt) {
+    keptAt.clear();
+    const std::wstring temporary = SideName(path, L".tmp");
+    const std::wstring longTemporary = LongPathOf(temporary);
+    if (const Win32Error code = CreateAndWrite(longTemporary, CREATE_ALWAYS, bytes)) {
+        DeleteFileW(longTemporary.c_str()); // a part of a document is of no use
+        return code;
+    }
+    const Win32Error code = MoveOver(longTemporary, LongPathOf(path));
     if (code != 0)
-        DeleteFileW(temporary.c_str());
+        keptAt = temporary; // the whole document: never thrown away
     return code;
 }
 
 Win32Error AppendRow(const std::wstring& path, const std::string& header, const std::string& row) {
-    FileHandle file(CreateFileW(LongPathOf(path).c_str(), FILE_APPEND_DATA,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr));
+    const std::wstring longPath = LongPathOf(path);
+    FileHandle file(CreateFileW(longPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_ALWAYS, 0, nullptr));
     if (!file.IsOpen())
         return GetLastError();
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.Get(), &size))
         return GetLastError();
     // One write, so that rows of runs that append at the same time stay whole.
-    return WriteAll(file.Get(), size.QuadPart == 0 ? header + row : row);
+    const Win32Error code = WriteAll(file.Get(), size.QuadPart == 0 ? header + row : row);
+    file.Close();
+    if (code != 0) {
+        // A write the system took only in part (no room) left the start of a
+        // row: cut the sheet back to where it ended.
+        FileHandle cut(CreateFileW(longPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr));
+        if (cut.IsOpen() && SetFilePointerEx(cut.Get(), size, nullptr, FILE_BEGIN))
+            SetEndOfFile(cut.Get());
+    }
+    return code;
 }

@@ -7,16 +7,23 @@
 
 // 0 when a file can be written at the full path `path`: an existing file opens
 // for writing, and a new file can be made in its folder (tried with a file that
-// is gone again at once) when there is none yet or when `replacedWhole` (a
-// whole new content goes in through a new file beside it). 3 when the folder
-// does not exist; otherwise the system's code. Leaves everything as it was.
+// is gone again at once) when there is none yet. When `replacedWhole` (a whole
+// new content goes in through a file beside it), the folder is probed for what
+// ReplaceFileContent does: a file of its own created, written, closed, put in
+// the place of another and deleted. 3 when the folder does not exist;
+// otherwise the system's code. Leaves everything as it was.
 Win32Error CheckWritable(const std::wstring& path, bool replacedWhole);
 
 // Makes `bytes` the whole content of `path`: written to a file of its own
 // beside it, then put in its place, so that a reader finds the old file or the
-// new one and never a part. On failure the old file stays as it was.
-Win32Error ReplaceFileContent(const std::wstring& path, const std::string& bytes);
+// new one and never a part. Another process that holds either file for a
+// moment (a share's client, a scanner) is waited for. On failure the old file
+// stays as it was; when the new content was written whole but could not be put
+// in place, it stays in its own file, whose path goes to `keptAt` (otherwise
+// `keptAt` is empty).
+Win32Error ReplaceFileContent(const std::wstring& path, const std::string& bytes, std::wstring& keptAt);
 
 // Adds `row` at the end of `path`, which is created when missing; a file that
-// was new or empty gets `header` first.
+// was new or empty gets `header` first. A write the system takes only in part
+// (no room) is cut back: the sheet never ends in a part of a row.
 Win32Error AppendRow(const std::wstring& path, const std::string& header, const std::string& row);

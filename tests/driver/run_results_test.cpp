@@ -99,6 +99,45 @@ TEST(CsvRow, QuotesWhatNeedsQuotingAndLeavesUnknownFieldsEmpty) {
     EXPECT_EQ(row.back(), "2");
 }
 
+TEST(CsvRow, LatencyFieldsOfTestsThatDidNotCompleteStayEmpty) {
+    SampleRun run(2);
+    run.settings.latency = true;
+    for (TestLatency& test : run.record.latency) // statistics left from passes that did not complete
+        test.pass = {50, 1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0};
+    const std::vector<std::string> row = CsvFields(CsvRow(run.settings, run.durations, run.record));
+    const std::vector<std::string> header = CsvFields(CsvHeader());
+    ASSERT_EQ(row.size(), header.size());
+    const std::vector<std::string> expected = {"3.0", "5.0", "7.0", "3.0", "5.0", "7.0",
+                                               "",    "",    "",    "",    "",    ""};
+    for (std::size_t i = 8; i < 20; ++i)
+        EXPECT_EQ(row[i], expected[i - 8]) << "column " << header[i];
+}
+
+// Whole passes are the sums of each pass's own phases: a pass whose open was
+// quick and whose close was slow is as long as one the other way round.
+TEST(ComputeLatency, WholePassesAddEachPasssOwnPhases) {
+    FileIoTests tests;
+    tests.settings.latency = true;
+    PhaseTimes& times = tests.phaseTimes.writeCustomFunction;
+    ASSERT_TRUE(times.Reserve(3, 4));
+    const std::int64_t open[] = {10, 40, 20, 30}, write[] = {5, 5, 5, 5}, close[] = {85, 55, 75, 65};
+    std::copy(std::begin(open), std::end(open), times.Phase(0));
+    std::copy(std::begin(write), std::end(write), times.Phase(1));
+    std::copy(std::begin(close), std::end(close), times.Phase(2));
+    RunRecord record;
+    record.counterFrequency = 10000000; // a tick is 0.1 us
+    record.completedTests = 1;
+    ComputeLatency(tests, record);
+
+    const LatencyStats& pass = record.latency[0].pass;
+    EXPECT_EQ(pass.count, 4u);
+    EXPECT_DOUBLE_EQ(pass.min, 10.0) << "every pass took 100 ticks";
+    EXPECT_DOUBLE_EQ(pass.max, 10.0) << "every pass took 100 ticks";
+    EXPECT_DOUBLE_EQ(record.latency[0].phases[0].p50, 2.0);
+    EXPECT_DOUBLE_EQ(record.latency[0].phases[2].max, 8.5);
+    EXPECT_EQ(record.latency[1].pass.count, 0u) << "a test that did not complete has no statistics";
+}
+
 TEST(JsonDocument, ListsOnlyTheCompletedTestsOfAFailedRun) {
     SampleRun run(2);
     const nlohmann::json document =

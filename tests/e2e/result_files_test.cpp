@@ -10,10 +10,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "errors/error_text.h"
 #include "errors/string_conversion.h"
 #include "support/process_runner.h"
 #include "support/temp_dir.h"
@@ -42,8 +45,43 @@ std::string Utf8(const std::wstring& text) {
     return Utf16ToUtf8(text);
 }
 
+std::wstring Widen(const std::string& ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+// `text` as a regular expression that matches it literally.
+std::string RegexText(const std::string& text) {
+    return std::regex_replace(text, std::regex(R"([\\^$.|?*+()\[\]{}])"), R"(\$&)");
+}
+
+// The system's text for `code` as a log line shows it.
+std::wstring ErrorText(Win32Error code) {
+    std::wstring text = GetErrorText(code);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n'))
+        text.pop_back();
+    return text;
+}
+
 class ResultFiles : public testing::Test {
 protected:
+    // Runs the tool with `arguments`; once the run's first test has made its
+    // file in the target (the command line, and with it the result files'
+    // check, has passed), calls `meanwhile` while the run goes on.
+    template <class Action>
+    ProcessResult RunAndMeanwhile(const std::vector<std::wstring>& arguments, Action meanwhile) {
+        std::atomic<bool> done{false};
+        std::thread watcher([&] {
+            while (!done && ListDirectory(target.Path()).empty())
+                Sleep(1);
+            if (!done)
+                meanwhile();
+        });
+        ProcessResult run = RunTool(arguments);
+        done = true;
+        watcher.join();
+        return run;
+    }
+
     TempDir target;
     TempDir results;
 };
@@ -194,6 +232,72 @@ TEST_F(ResultFiles, CsvSheetGetsItsHeaderOnceAndARowPerRun) {
     EXPECT_TRUE(std::regex_search(lines[2], std::regex(R"(,3,([0-9]+\.[0-9]{6},){4}([0-9]+\.[0-9],){12}0$)")))
         << lines[2];
     EXPECT_TRUE(std::regex_search(lines[3], std::regex(R"(,1000,(,){4}(,){12}2$)"))) << lines[3];
+}
+
+// Another process holds the old document without sharing from the moment the
+// run has started until it has ended: the new document cannot be put in place.
+// It is never thrown away: it stays whole in its own file, which the error
+// names; the CSV row records the run's exit code.
+TEST_F(ResultFiles, DocumentThatCannotBePutInPlaceStaysInItsOwnFile) {
+    const std::wstring json = results.File(L"run.json");
+    const std::wstring csv = results.File(L"runs.csv");
+    WriteBytes(json, "{\"older\": true}");
+    HANDLE holder = INVALID_HANDLE_VALUE;
+    const ProcessResult run = RunAndMeanwhile(
+        {L"-target", target.Path(), L"-iterations", L"200", L"-json", json, L"-csv", csv},
+        [&] { holder = CreateFileW(json.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr); });
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE) << "could not hold the document: " << GetLastError();
+    CloseHandle(holder);
+
+    EXPECT_NE(run.exitCode, 0u) << "a run whose document is not in place must fail";
+    EXPECT_EQ(ConsoleSeconds(run.out).size(), 4u) << "the tests themselves succeeded:\n" << run.out;
+    std::smatch kept;
+    ASSERT_TRUE(std::regex_search(run.err, kept,
+                                  std::regex("Writing the result file <" + RegexText(Narrow(json)) +
+                                             "> failed with: .*\\(the results are in <(.*)>\\)\n")))
+        << run.err;
+    EXPECT_EQ(run.err.substr(kept.position() + kept.length()), FailureVerdict(run.exitCode));
+    const std::wstring keptPath = Widen(kept[1].str());
+    EXPECT_EQ(keptPath.substr(0, json.size() + 1), json + L".");
+    const nlohmann::json document = ReadJson(keptPath);
+    EXPECT_EQ(document["tests"].size(), 4u) << "the kept document is the whole run";
+    EXPECT_EQ(ReadBytes(json), "{\"older\": true}") << "the old document must stay whole";
+
+    const std::vector<std::string> rows = Lines(ReadBytes(csv));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].substr(rows[1].rfind(',') + 1), std::to_string(run.exitCode) + "\r")
+        << "the row's result must be the exit code";
+    EXPECT_TRUE(ListDirectory(target.Path()).empty());
+}
+
+// The result folder goes away during the run, after the command line's check:
+// the run that succeeded fails with the system's code for it.
+TEST_F(ResultFiles, ResultFolderRemovedDuringTheRunFailsIt) {
+    const std::wstring folder = results.File(L"gone");
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring json = folder + L"\\run.json";
+    bool removed = false;
+    const ProcessResult run =
+        RunAndMeanwhile({L"-target", target.Path(), L"-iterations", L"200", L"-json", json},
+                        [&] { removed = RemoveDirectoryW(folder.c_str()); });
+    ASSERT_TRUE(removed) << "the result folder should be empty during the run";
+    EXPECT_EQ(run.exitCode, 3u) << run.err;
+    EXPECT_EQ(ConsoleSeconds(run.out).size(), 4u) << run.out;
+    EXPECT_EQ(run.err, "Writing the result file <" + Narrow(json) + "> failed with: " + Narrow(ErrorText(3)) +
+                           "\n" + FailureVerdict(3));
+    EXPECT_TRUE(ListDirectory(results.Path()).empty());
+    EXPECT_TRUE(ListDirectory(target.Path()).empty());
+}
+
+TEST_F(ResultFiles, ResultFileBesideATargetOfTheSameStartIsNotInTheTarget) {
+    const std::wstring folder = target.File(L"run");
+    const std::wstring sibling = target.File(L"run-results");
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(sibling.c_str(), nullptr));
+    const ProcessResult run =
+        RunTool({L"-target", folder, L"-iterations", L"2", L"-json", sibling + L"\\a.json"});
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(ListDirectory(sibling), std::vector<std::wstring>{L"a.json"});
 }
 
 TEST_F(ResultFiles, BadResultFileIsRejectedBeforeAnythingRuns) {

@@ -142,7 +142,10 @@ TEST(ConsoleOutput, CharacterTheCodePageCannotShowBecomesQuestionMarkAndTheLineG
 }
 
 TEST(ConsoleOutput, CharactersOfTheCodePageBeyondAsciiAreShownAsThemselves) {
-    for (const std::wstring character : {L"\u00E9", L"\u00FC", L"\u00DF"}) {
+    // Characters whose byte in the Western code page (1252) is not their code
+    // point: the euro sign is 0x80, OE 0x8C, s-caron 0x9A, the low quote 0x84.
+    // Only a console that converts by the user's code page shows them.
+    for (const std::wstring character : {L"\u20AC", L"\u0152", L"\u0161", L"\u201E"}) {
         char encoded[8] = {};
         BOOL usedDefault = FALSE;
         const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, character.c_str(), 1, encoded, 8,

@@ -17,7 +17,7 @@ set_tests_properties(e2e.SmbShare.Start PROPERTIES FIXTURES_SETUP smb_share SKIP
 set_tests_properties(e2e.SmbShare.Stop PROPERTIES FIXTURES_CLEANUP smb_share TIMEOUT 120)
 
 add_executable(smb_share_tests smb_share_test.cpp tool_console.cpp)
-target_link_libraries(smb_share_tests PRIVATE qm_test_support GTest::gtest_main)
+target_link_libraries(smb_share_tests PRIVATE qm_test_support GTest::gtest_main json_headers)
 add_dependencies(smb_share_tests Quillmarsh)
 # The share's UNC root and the server's folder reach the tests through their
 # environment (Wine hands Unix variables to Windows programs). Each property

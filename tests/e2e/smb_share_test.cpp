@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <nlohmann/json.hpp>
+
 #include <atomic>
 #include <regex>
 #include <string>
@@ -132,6 +134,27 @@ TEST_F(SmbShare, MissingFolderOnTheShareEndsWithFileNotFoundAndCreatesNothing) {
     EXPECT_EQ(run.out.find("(s):"), std::string::npos) << "a result line was printed for a failed run";
     EXPECT_EQ(run.err, FailureVerdict(2));
     EXPECT_EQ(ListDirectory(ServerFolder()), std::vector<std::wstring>{}) << "the run created something";
+}
+
+// The share's client holds a file for a moment after it was closed: the
+// document's rename into place must wait for it rather than lose the run.
+TEST_F(SmbShare, JsonDocumentOnTheShareIsWrittenWholeAndReadsBack) {
+    TempDir target;
+    const std::wstring json = Folder() + L"\\r.json";
+    for (int run = 1; run <= 2; ++run) { // the second replaces the first
+        SCOPED_TRACE("run " + std::to_string(run));
+        const ProcessResult result =
+            RunTool({L"-target", target.Path(), L"-iterations", L"5", L"-latency", L"-json", json});
+        ASSERT_FALSE(result.timedOut);
+        EXPECT_EQ(result.exitCode, 0u) << result.err;
+        EXPECT_EQ(result.err, "");
+        const nlohmann::json document = nlohmann::json::parse(ReadBytes(ServerFolder() + L"\\r.json"));
+        EXPECT_EQ(document["result"]["code"], 0);
+        EXPECT_EQ(document["tests"].size(), 4u);
+        EXPECT_EQ(document["iterations"], 5);
+        EXPECT_EQ(ListDirectory(ServerFolder()), std::vector<std::wstring>{L"r.json"})
+            << "a temporary or probe file stayed on the server";
+    }
 }
 
 } // namespace
