@@ -11,6 +11,7 @@
 #include "fsutil/full_path.h"
 #include "fsutil/result_file.h"
 #include "logging/logger.h"
+#include "results/csv_sheet.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ bool IsHelp(const std::wstring& argument) {
 
 // Every option the command line knows, in any case.
 bool IsAnyOption(const std::wstring& argument) {
-    for (const wchar_t* option : {L"-target", L"-iterations", L"-latency", L"-json", L"-csv"}) {
+    for (const wchar_t* option : {L"-target", L"-iterations", L"-clients", L"-latency", L"-json", L"-csv"}) {
         if (IsOption(argument, option))
             return true;
     }
@@ -72,6 +73,40 @@ Win32Error CheckResultFile(const std::wstring& path, bool replacedWhole, const s
     return 0;
 }
 
+// A CSV sheet gets rows under this version's header only: rows appended under
+// another header (an older version's, another program's) would not match its
+// columns.
+Win32Error CheckCsvHeader(const std::wstring& path) {
+    const std::string header = CsvHeader();
+    std::string start;
+    if (const Win32Error code = ReadFileStart(path, header.size(), start))
+        return Fail(L"The result file <" + path + L"> cannot be read: " + GetErrorText(code));
+    if (!start.empty() && start != header)
+        return Fail(
+            L"The CSV sheet <" + path +
+            L"> has a header other than this version's: its rows would not match it (start a new sheet)");
+    return 0;
+}
+
+// Reads a count option's value by the number rule, and tells whether
+// characters after its digits were ignored ("1,000" is 1). False when no
+// number could be read.
+bool ReadCount(const std::wstring& value, std::int32_t& count, bool& endIgnored) {
+    std::size_t used = 0;
+    if (!ParseInt32(value, count, &used))
+        return false;
+    endIgnored = !std::all_of(value.begin() + used, value.end(), [](wchar_t c) { return std::iswspace(c); });
+    return true;
+}
+
+// The number ends at the first character that is not a digit, as scripts may
+// rely on; the user hears of what was ignored. The run goes on.
+void WarnEndIgnored(const wchar_t* name, const std::wstring& value, std::int32_t count) {
+    LogMessage(LogLevel::WARN, L"ProcessCmdLine",
+               std::wstring(name) + L" <" + value + L"> is read as " + std::to_wstring(count) +
+                   L": the characters after the digits are ignored");
+}
+
 } // namespace
 
 bool ParseInt32(const std::wstring& text, std::int32_t& value, std::size_t* used) {
@@ -109,6 +144,7 @@ Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& set
         return 0;
     }
     settings.iterations = 0;
+    settings.clients = 1;
     for (int i = 1; i < argc; ++i) {
         const std::wstring argument = argv[i];
         if (IsHelp(argument)) {
@@ -123,7 +159,8 @@ Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& set
                                          : IsOption(argument, L"-csv") ? &settings.csvPath
                                                                        : nullptr;
         const bool isTarget = IsOption(argument, L"-target");
-        if (!isTarget && resultFile == nullptr && !IsOption(argument, L"-iterations"))
+        const bool isClients = IsOption(argument, L"-clients");
+        if (!isTarget && resultFile == nullptr && !isClients && !IsOption(argument, L"-iterations"))
             return Fail(L"Unknown parameter <" + argument + L">");
         if (i == argc - 1 || (resultFile != nullptr && argv[i + 1][0] == L'\0'))
             return Fail(L"Missing argument missing for parameter '" + argument + L"'");
@@ -141,18 +178,24 @@ Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& set
             continue;
         }
         std::int32_t count = 0;
-        std::size_t used = 0;
-        if (!ParseInt32(value, count, &used))
+        bool endIgnored = false;
+        if (isClients) {
+            if (!ReadCount(value, count, endIgnored) || count < 1 ||
+                count > static_cast<std::int32_t>(kMaxClients))
+                return Fail(L"Clients <" + value + L"> must be a number from 1 to " +
+                            std::to_wstring(kMaxClients));
+            if (endIgnored)
+                WarnEndIgnored(L"Clients", value, count);
+            settings.clients = static_cast<std::uint32_t>(count);
+            continue;
+        }
+        if (!ReadCount(value, count, endIgnored))
             return Fail(L"Iteration <" + value + L"> does not seem to be a number");
-        // The number ends at the first character that is not a digit, as
-        // scripts may rely on; "1,000" is 1, which the user hears about.
-        if (!std::all_of(value.begin() + used, value.end(), [](wchar_t c) { return std::iswspace(c); }))
-            LogMessage(LogLevel::WARN, L"ProcessCmdLine",
-                       L"Iteration <" + value + L"> is read as " + std::to_wstring(count) +
-                           L": the characters after the digits are ignored");
         // A negative count would wrap to more than two billion passes.
         if (count < 0)
             return Fail(L"Iteration <" + value + L"> must not be negative");
+        if (endIgnored)
+            WarnEndIgnored(L"Iteration", value, count);
         settings.iterations = static_cast<std::uint32_t>(count);
     }
     if (settings.target.empty())
@@ -169,6 +212,9 @@ Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& set
         *resultFile = GetFullPath(*resultFile);
         if (const Win32Error code = CheckResultFile(*resultFile, resultFile == &settings.jsonPath, folder))
             return code;
+        if (resultFile == &settings.csvPath)
+            if (const Win32Error code = CheckCsvHeader(*resultFile))
+                return code;
     }
     if (!settings.jsonPath.empty() && IsSameFile(settings.jsonPath, settings.csvPath))
         return Fail(L"-json and -csv name the same file <" + settings.jsonPath + L">");

@@ -17,7 +17,8 @@ enum Phase : std::size_t { kCreate, kWrite, kClose, kDelete };
 // deletes it.
 template <class Phases>
 Win32Error CreateAndDelete(const std::wstring& base, std::uint32_t iterations, TextFile& file,
-                           std::wstring& name, std::wstring& line, Phases& phases) {
+                           std::wstring& name, std::wstring& line, Phases& phases,
+                           std::atomic<std::uint32_t>& passesDone) {
     phases.Start();
     for (std::uint32_t i = 0; i < iterations; ++i) {
         if (StopRequested())
@@ -49,6 +50,7 @@ Win32Error CreateAndDelete(const std::wstring& base, std::uint32_t iterations, T
         if (const Win32Error deleted = DeleteAnyFile(true, true, false, name))
             return deleted;
         phases.End(kDelete, i);
+        passesDone.store(i + 1, std::memory_order_relaxed);
     }
     return 0;
 }
@@ -56,7 +58,7 @@ Win32Error CreateAndDelete(const std::wstring& base, std::uint32_t iterations, T
 } // namespace
 
 Win32Error FileIoTests::CreateDeleteLoop() {
-    LogMessage(LogLevel::INFO, L"CreateDeleteLoop", L"Starting create/delete test...");
+    LogProgress(L"CreateDeleteLoop", L"Starting create/delete test...");
     const std::wstring& base = settings.testFilePath;
     std::wstring name;
     name.reserve(base.size() + 10);
@@ -67,14 +69,16 @@ Win32Error FileIoTests::CreateDeleteLoop() {
     if (settings.latency && !phases.Reserve(kCreateDeletePhases.size(), settings.iterations))
         return win32::kOutOfMemory;
     NoPhaseTimes wholeLoopOnly;
+    WaitForStart();
     Stopwatch stopwatch;
     stopwatch.Start();
     if (const Win32Error code =
-            settings.latency ? CreateAndDelete(base, settings.iterations, file, name, line, phases)
-                             : CreateAndDelete(base, settings.iterations, file, name, line, wholeLoopOnly))
+            settings.latency
+                ? CreateAndDelete(base, settings.iterations, file, name, line, phases, passesDone)
+                : CreateAndDelete(base, settings.iterations, file, name, line, wholeLoopOnly, passesDone))
         return code;
     stopwatch.Stop();
     durations.createDeleteLoop = static_cast<std::uint64_t>(stopwatch.ElapsedMicroseconds());
-    LogMessage(LogLevel::INFO, L"CreateDeleteLoop", L"...done.");
+    LogProgress(L"CreateDeleteLoop", L"...done.");
     return 0;
 }

@@ -30,6 +30,7 @@ public:
     std::uint32_t Passes() const { return passes_; }
     // One phase's samples, one per pass, in pass order.
     std::int64_t* Phase(std::size_t phase) { return samples_.get() + phase * passes_; }
+    const std::int64_t* Phase(std::size_t phase) const { return samples_.get() + phase * passes_; }
 
 private:
     std::unique_ptr<std::int64_t[]> samples_;

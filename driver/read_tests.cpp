@@ -17,7 +17,8 @@ enum CustomReadPhase : std::size_t { kOpen, kReadLines, kClose };
 // The timed passes of the profile read: one GetIniString per key.
 template <class Phases>
 Win32Error ReadEveryKey(const std::wstring& profilePath, const std::wstring& section,
-                        std::uint32_t iterations, std::wstring& key, std::wstring& value, Phases& phases) {
+                        std::uint32_t iterations, std::wstring& key, std::wstring& value, Phases& phases,
+                        std::atomic<std::uint32_t>& passesDone) {
     phases.Start();
     for (std::uint32_t i = 0; i < iterations; ++i) {
         if (StopRequested())
@@ -27,6 +28,7 @@ Win32Error ReadEveryKey(const std::wstring& profilePath, const std::wstring& sec
         if (const Win32Error code = GetIniString(profilePath, section, key, &value))
             return code;
         phases.End(kCall, i);
+        passesDone.store(i + 1, std::memory_order_relaxed);
     }
     return 0;
 }
@@ -34,7 +36,8 @@ Win32Error ReadEveryKey(const std::wstring& profilePath, const std::wstring& sec
 // The timed passes of the custom read: pass i opens the file, reads the header
 // and the first i key lines, and closes it.
 template <class Phases>
-Win32Error ReadGrowingTops(TextFile& file, std::uint32_t iterations, std::wstring& line, Phases& phases) {
+Win32Error ReadGrowingTops(TextFile& file, std::uint32_t iterations, std::wstring& line, Phases& phases,
+                           std::atomic<std::uint32_t>& passesDone) {
     phases.Start();
     for (std::uint32_t i = 0; i < iterations; ++i) {
         if (StopRequested())
@@ -49,6 +52,7 @@ Win32Error ReadGrowingTops(TextFile& file, std::uint32_t iterations, std::wstrin
         phases.End(kReadLines, i);
         file.Close();
         phases.End(kClose, i);
+        passesDone.store(i + 1, std::memory_order_relaxed);
     }
     return 0;
 }
@@ -56,7 +60,7 @@ Win32Error ReadGrowingTops(TextFile& file, std::uint32_t iterations, std::wstrin
 } // namespace
 
 Win32Error FileIoTests::ReadPrivateProfileString() {
-    LogMessage(LogLevel::INFO, L"ReadPrivateProfileString", L"Starting GetPrivateProfileString read loop...");
+    LogProgress(L"ReadPrivateProfileString", L"Starting GetPrivateProfileString read loop...");
     const std::wstring profilePath = ProfilePathFor(settings.testFilePath);
     const std::wstring section = L"Section1";
     std::wstring key;
@@ -67,16 +71,17 @@ Win32Error FileIoTests::ReadPrivateProfileString() {
     if (settings.latency && !phases.Reserve(kProfileReadPhases.size(), settings.iterations))
         return win32::kOutOfMemory;
     NoPhaseTimes wholeLoopOnly;
+    WaitForStart();
     Stopwatch stopwatch;
     stopwatch.Start();
-    if (const Win32Error code =
-            settings.latency
-                ? ReadEveryKey(profilePath, section, settings.iterations, key, value, phases)
-                : ReadEveryKey(profilePath, section, settings.iterations, key, value, wholeLoopOnly))
+    if (const Win32Error code = settings.latency ? ReadEveryKey(profilePath, section, settings.iterations,
+                                                                key, value, phases, passesDone)
+                                                 : ReadEveryKey(profilePath, section, settings.iterations,
+                                                                key, value, wholeLoopOnly, passesDone))
         return code;
     stopwatch.Stop();
     durations.readPrivateProfileString = static_cast<std::uint64_t>(stopwatch.ElapsedMicroseconds());
-    LogMessage(LogLevel::INFO, L"ReadPrivateProfileString", L"...done.");
+    LogProgress(L"ReadPrivateProfileString", L"...done.");
     return 0;
 }
 
@@ -84,21 +89,22 @@ Win32Error FileIoTests::ReadCustomFunction() {
     TextFile file;
     if (const Win32Error code = file.SetPath(settings.testFilePath))
         return code;
-    LogMessage(LogLevel::INFO, L"ReadCustomFunction", L"Starting custom read loop...");
+    LogProgress(L"ReadCustomFunction", L"Starting custom read loop...");
     std::wstring line;
     line.reserve(32);
     PhaseTimes& phases = phaseTimes.readCustomFunction;
     if (settings.latency && !phases.Reserve(kCustomReadPhases.size(), settings.iterations))
         return win32::kOutOfMemory;
     NoPhaseTimes wholeLoopOnly;
+    WaitForStart();
     Stopwatch stopwatch;
     stopwatch.Start();
-    if (const Win32Error code = settings.latency
-                                    ? ReadGrowingTops(file, settings.iterations, line, phases)
-                                    : ReadGrowingTops(file, settings.iterations, line, wholeLoopOnly))
+    if (const Win32Error code =
+            settings.latency ? ReadGrowingTops(file, settings.iterations, line, phases, passesDone)
+                             : ReadGrowingTops(file, settings.iterations, line, wholeLoopOnly, passesDone))
         return code;
     stopwatch.Stop();
     durations.readCustomFunction = static_cast<std::uint64_t>(stopwatch.ElapsedMicroseconds());
-    LogMessage(LogLevel::INFO, L"ReadCustomFunction", L"...done.");
+    LogProgress(L"ReadCustomFunction", L"...done.");
     return 0;
 }

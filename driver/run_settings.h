@@ -2,14 +2,18 @@
 #include <cstdint>
 #include <string>
 
+// The most clients a run may have (-clients).
+inline constexpr std::uint32_t kMaxClients = 256;
+
 // What the command line decided for this run.
 struct RunSettings {
     std::wstring target;       // directory as typed after -target
     std::wstring testFilePath; // target + "\" + UUID; empty until the command line was accepted
     std::uint32_t iterations = 1000;
-    bool latency = false;  // -latency: keep and report the time of every phase of every pass
-    std::wstring jsonPath; // -json: full path of the run's JSON document, or empty
-    std::wstring csvPath;  // -csv: full path of the sheet that gets a row per run, or empty
+    std::uint32_t clients = 1; // -clients: how many clients run the tests at once, each on its own file
+    bool latency = false;      // -latency: keep and report the time of every phase of every pass
+    std::wstring jsonPath;     // -json: full path of the run's JSON document, or empty
+    std::wstring csvPath;      // -csv: full path of the sheet that gets a row per run, or empty
 };
 
 // Elapsed time of each timed test in microseconds; a slot is written once, when

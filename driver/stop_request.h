@@ -12,6 +12,11 @@ inline bool StopRequested() {
     return g_stopRequested.load(std::memory_order_relaxed);
 }
 
+// Asks the run to stop, as Ctrl+C does: a failing client stops the others.
+inline void RequestStop() {
+    g_stopRequested.store(true);
+}
+
 // Installs the console control handler that sets the flag, for the rest of the
 // process. For closing the console, logoff and shutdown, after which the system
 // ends the process as soon as the handler returns, the handler holds the

@@ -14,7 +14,8 @@ enum Phase : std::size_t { kOpen, kWrite, kClose };
 
 // The timed passes: open for appending, one key line, close.
 template <class Phases>
-Win32Error AppendKeyLines(TextFile& file, std::uint32_t iterations, std::wstring& line, Phases& phases) {
+Win32Error AppendKeyLines(TextFile& file, std::uint32_t iterations, std::wstring& line, Phases& phases,
+                          std::atomic<std::uint32_t>& passesDone) {
     phases.Start();
     for (std::uint32_t i = 0; i < iterations; ++i) {
         if (StopRequested())
@@ -33,15 +34,27 @@ Win32Error AppendKeyLines(TextFile& file, std::uint32_t iterations, std::wstring
         if (const Win32Error code = file.Close())
             return code;
         phases.End(kClose, i);
+        passesDone.store(i + 1, std::memory_order_relaxed);
     }
     return 0;
 }
 
 } // namespace
 
+void FileIoTests::WaitForStart() {
+    passesDone.store(0, std::memory_order_relaxed);
+    if (gate != nullptr)
+        gate->WaitForStart();
+}
+
+void FileIoTests::LogProgress(const wchar_t* category, const std::wstring& text) const {
+    if (logProgress)
+        LogMessage(LogLevel::INFO, category, text);
+}
+
 Win32Error FileIoTests::WriteCustomFunction() {
     const std::wstring& path = settings.testFilePath;
-    LogMessage(LogLevel::INFO, L"WriteCustomFunction", L"Creating test file <" + path + L">...");
+    LogProgress(L"WriteCustomFunction", L"Creating test file <" + path + L">...");
     if (const Win32Error code = DeleteAnyFile(true, true, false, path))
         return code;
     TextFile file;
@@ -60,14 +73,15 @@ Win32Error FileIoTests::WriteCustomFunction() {
     if (settings.latency && !phases.Reserve(kWritePhases.size(), settings.iterations))
         return win32::kOutOfMemory;
     NoPhaseTimes wholeLoopOnly;
+    WaitForStart();
     Stopwatch stopwatch;
     stopwatch.Start();
-    if (const Win32Error code = settings.latency
-                                    ? AppendKeyLines(file, settings.iterations, line, phases)
-                                    : AppendKeyLines(file, settings.iterations, line, wholeLoopOnly))
+    if (const Win32Error code =
+            settings.latency ? AppendKeyLines(file, settings.iterations, line, phases, passesDone)
+                             : AppendKeyLines(file, settings.iterations, line, wholeLoopOnly, passesDone))
         return code;
     stopwatch.Stop();
     durations.writeCustomFunction = static_cast<std::uint64_t>(stopwatch.ElapsedMicroseconds());
-    LogMessage(LogLevel::INFO, L"WriteCustomFunction", L"...done.");
+    LogProgress(L"WriteCustomFunction", L"...done.");
     return 0;
 }

@@ -38,13 +38,23 @@ Win32Error CreateAndWrite(const std::wstring& longPath, DWORD disposition, const
     return code != 0 ? code : closed;
 }
 
-// Renames `from` over `to`, waiting for another process that holds either.
-Win32Error MoveOver(const std::wstring& from, const std::wstring& to) {
-    return RetryWhileInUse(
+// Puts `from` in the place of `to`: renamed over it, waiting for another
+// process that holds either. Where renames stay refused (Wine on a FUSE-mounted
+// share renames through an open handle, which the share's client refuses as
+// busy for as long as it is open), the content is copied over `to` instead
+// and `from` deleted.
+Win32Error PutInPlace(const std::wstring& from, const std::wstring& to) {
+    Win32Error code = RetryWhileInUse(
         [&]() -> Win32Error {
             return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : GetLastError();
         },
         HeldByAnother);
+    if (!HeldByAnother(code))
+        return code;
+    if (!CopyFileW(from.c_str(), to.c_str(), FALSE))
+        return GetLastError();
+    DeleteFileW(from.c_str());
+    return 0;
 }
 
 Win32Error Delete(const std::wstring& longPath) {
@@ -62,7 +72,7 @@ Win32Error ProbeReplace(const std::wstring& longPath) {
     if (code == 0)
         code = CreateAndWrite(replaced, CREATE_NEW, "");
     if (code == 0)
-        code = MoveOver(probe, replaced);
+        code = PutInPlace(probe, replaced);
     if (code == 0)
         return Delete(replaced);
     DeleteFileW(probe.c_str());
@@ -98,10 +108,26 @@ Win32Error ReplaceFileContent(const std::wstring& path, const std::string& bytes
         DeleteFileW(longTemporary.c_str()); // a part of a document is of no use
         return code;
     }
-    const Win32Error code = MoveOver(longTemporary, LongPathOf(path));
+    const Win32Error code = PutInPlace(longTemporary, LongPathOf(path));
     if (code != 0)
         keptAt = temporary; // the whole document: never thrown away
     return code;
+}
+
+Win32Error ReadFileStart(const std::wstring& path, std::size_t count, std::string& bytes) {
+    bytes.clear();
+    FileHandle file(CreateFileW(LongPathOf(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file.IsOpen()) {
+        const Win32Error code = GetLastError();
+        return code == win32::kFileNotFound ? 0 : code;
+    }
+    bytes.resize(count);
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(count), &read, nullptr))
+        return GetLastError();
+    bytes.resize(read);
+    return 0;
 }
 
 Win32Error AppendRow(const std::wstring& path, const std::string& header, const std::string& row) {

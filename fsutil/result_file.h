@@ -23,6 +23,10 @@ Win32Error CheckWritable(const std::wstring& path, bool replacedWhole);
 // `keptAt` is empty).
 Win32Error ReplaceFileContent(const std::wstring& path, const std::string& bytes, std::wstring& keptAt);
 
+// Up to `count` bytes from the start of the file at `path` (fewer when it is
+// shorter; none when it does not exist).
+Win32Error ReadFileStart(const std::wstring& path, std::size_t count, std::string& bytes);
+
 // Adds `row` at the end of `path`, which is created when missing; a file that
 // was new or empty gets `header` first. A write the system takes only in part
 // (no room) is cut back: the sheet never ends in a part of a row.

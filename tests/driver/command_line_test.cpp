@@ -104,6 +104,16 @@ TEST(ProcessCmdLine, EveryErrorLogsItsOneMessageAndReturns87) {
         {{L"-target", L"x", L"-iterations", L"\uFF12\uFF11\uFF14\uFF17\uFF14\uFF18\uFF13\uFF16\uFF14\uFF18"},
          L"Iteration <\uFF12\uFF11\uFF14\uFF17\uFF14\uFF18\uFF13\uFF16\uFF14\uFF18> does not seem to be a "
          L"number"},
+        // From 1 to 256 clients, by the same number rule.
+        {{L"-target", L"x", L"-clients", L"0"}, L"Clients <0> must be a number from 1 to 256"},
+        {{L"-target", L"x", L"-clients", L"-4"}, L"Clients <-4> must be a number from 1 to 256"},
+        {{L"-target", L"x", L"-clients", L"257"}, L"Clients <257> must be a number from 1 to 256"},
+        {{L"-target", L"x", L"-clients", L"four"}, L"Clients <four> must be a number from 1 to 256"},
+        {{L"-target", L"x", L"-clients", L""}, L"Clients <> must be a number from 1 to 256"},
+        {{L"-target", L"x", L"-clients", L"0x4"}, L"Clients <0x4> must be a number from 1 to 256"},
+        {{L"-target", L"x", L"-clients", L"99999999999"},
+         L"Clients <99999999999> must be a number from 1 to 256"},
+        {{L"-target", L"x", L"-CLIENTS"}, L"Missing argument missing for parameter '-CLIENTS'"},
         {{L"-foo", L"-help"}, L"Unknown parameter <-foo>"},
         {{L"x"}, L"Unknown parameter <x>"},
         {{L"-targets", L"x"}, L"Unknown parameter <-targets>"},
@@ -169,7 +179,8 @@ struct AcceptedCase {
     std::vector<std::wstring> arguments;
     std::wstring target;
     std::uint32_t iterations;
-    std::wstring readAs = {}; // "<value> is read as N" when the value's end is ignored, or empty
+    std::wstring readAs = {}; // "Iteration <value> is read as N" when the value's end is ignored, or empty
+    std::uint32_t clients = 1;
 };
 
 TEST(ProcessCmdLine, AcceptedCommandLinesFillTheSettings) {
@@ -178,15 +189,19 @@ TEST(ProcessCmdLine, AcceptedCommandLinesFillTheSettings) {
         {{L"-TARGET", L"x", L"-ITERATIONS", L"25"}, L"x", 25},
         {{L"-Target", L"x", L"-Iterations", L"1"}, L"x", 1},
         {{L"-iterations", L"5", L"-target", L"x"}, L"x", 5},
-        {{L"-target", L"x", L"-iterations", L"7z"}, L"x", 7, L"<7z> is read as 7"},
-        {{L"-target", L"x", L"-iterations", L"12abc"}, L"x", 12, L"<12abc> is read as 12"},
-        {{L"-target", L"x", L"-iterations", L"0x10"}, L"x", 1000, L"<0x10> is read as 0"},
+        {{L"-target", L"x", L"-iterations", L"7z"}, L"x", 7, L"Iteration <7z> is read as 7"},
+        {{L"-target", L"x", L"-iterations", L"12abc"}, L"x", 12, L"Iteration <12abc> is read as 12"},
+        {{L"-target", L"x", L"-iterations", L"0x10"}, L"x", 1000, L"Iteration <0x10> is read as 0"},
         {{L"-target", L"x", L"-iterations", L" +12"}, L"x", 12},
         {{L"-target", L"x", L"-iterations", L"\t\n 12 "}, L"x", 12}, // white space after it is no misreading
-        {{L"-target", L"x", L"-iterations", L"1,000"}, L"x", 1, L"<1,000> is read as 1"},
-        {{L"-target", L"x", L"-iterations", L"10x"}, L"x", 10, L"<10x> is read as 10"},
-        {{L"-target", L"x", L"-iterations", L"2 000"}, L"x", 2, L"<2 000> is read as 2"},
+        {{L"-target", L"x", L"-iterations", L"1,000"}, L"x", 1, L"Iteration <1,000> is read as 1"},
+        {{L"-target", L"x", L"-iterations", L"10x"}, L"x", 10, L"Iteration <10x> is read as 10"},
+        {{L"-target", L"x", L"-iterations", L"2 000"}, L"x", 2, L"Iteration <2 000> is read as 2"},
         {{L"-target", L"x", L"-iterations", L"007"}, L"x", 7},
+        {{L"-target", L"x", L"-clients", L"4"}, L"x", 1000, L"", 4},
+        {{L"-clients", L"256", L"-target", L"x", L"-Clients", L"1"}, L"x", 1000, L"", 1},
+        {{L"-target", L"x", L"-clients", L"256", L"-iterations", L"3"}, L"x", 3, L"", 256},
+        {{L"-target", L"x", L"-clients", L"4x"}, L"x", 1000, L"Clients <4x> is read as 4", 4},
         {{L"-target", L"x", L"-iterations", L"0"}, L"x", 1000},
         {{L"-target", L"x", L"-iterations", L"-0"}, L"x", 1000},
         {{L"-target", L"x", L"-iterations", L"2147483647"}, L"x", 2147483647u},
@@ -203,11 +218,11 @@ TEST(ProcessCmdLine, AcceptedCommandLinesFillTheSettings) {
         {{L"-target", L"x", L"-iterations", L"1\uFF15x"},
          L"x",
          15,
-         L"<1\uFF15x> is read as 15"}, // mixed, then a stop
+         L"Iteration <1\uFF15x> is read as 15"}, // mixed, then a stop
         {{L"-target", L"x", L"-iterations", L"\u0669\u00B2"},
          L"x",
          9,
-         L"<\u0669\u00B2> is read as 9"}, // superscript two is no digit
+         L"Iteration <\u0669\u00B2> is read as 9"}, // superscript two is no digit
     };
     for (const AcceptedCase& c : cases) {
         SCOPED_TRACE(Describe(c.arguments));
@@ -216,11 +231,12 @@ TEST(ProcessCmdLine, AcceptedCommandLinesFillTheSettings) {
         EXPECT_TRUE(r.runTests) << "a complete command line must run the tests";
         EXPECT_EQ(r.settings.target, c.target);
         EXPECT_EQ(r.settings.iterations, c.iterations);
+        EXPECT_EQ(r.settings.clients, c.clients);
         // The number still stops at the first other character; only the user
         // hears of it.
         std::vector<std::wstring> expectedLog;
         if (!c.readAs.empty())
-            expectedLog.push_back(L"WARN ,ProcessCmdLine,Iteration " + c.readAs +
+            expectedLog.push_back(L"WARN ,ProcessCmdLine," + c.readAs +
                                   L": the characters after the digits are ignored");
         EXPECT_EQ(r.log, expectedLog);
         EXPECT_EQ(r.out, "") << "no usage text for an accepted command line";

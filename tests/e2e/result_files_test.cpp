@@ -228,10 +228,12 @@ TEST_F(ResultFiles, CsvSheetGetsItsHeaderOnceAndARowPerRun) {
     const std::string quoted = ",\"" + Utf8(folder) + "\",";
     EXPECT_NE(lines[1].find(quoted + "2,"), std::string::npos) << "target not quoted: " << lines[1];
     EXPECT_NE(lines[2].find(quoted + "3,"), std::string::npos) << lines[2];
-    EXPECT_TRUE(std::regex_search(lines[1], std::regex(R"(,2,([0-9]+\.[0-9]{6},){4}(,){12}0$)"))) << lines[1];
-    EXPECT_TRUE(std::regex_search(lines[2], std::regex(R"(,3,([0-9]+\.[0-9]{6},){4}([0-9]+\.[0-9],){12}0$)")))
+    EXPECT_TRUE(std::regex_search(lines[1], std::regex(R"(,2,([0-9]+\.[0-9]{6},){4}(,){12}0,1$)")))
+        << lines[1];
+    EXPECT_TRUE(
+        std::regex_search(lines[2], std::regex(R"(,3,([0-9]+\.[0-9]{6},){4}([0-9]+\.[0-9],){12}0,1$)")))
         << lines[2];
-    EXPECT_TRUE(std::regex_search(lines[3], std::regex(R"(,1000,(,){4}(,){12}2$)"))) << lines[3];
+    EXPECT_TRUE(std::regex_search(lines[3], std::regex(R"(,1000,(,){4}(,){12}2,1$)"))) << lines[3];
 }
 
 // Another process holds the old document without sharing from the moment the
@@ -265,7 +267,10 @@ TEST_F(ResultFiles, DocumentThatCannotBePutInPlaceStaysInItsOwnFile) {
 
     const std::vector<std::string> rows = Lines(ReadBytes(csv));
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[1].substr(rows[1].rfind(',') + 1), std::to_string(run.exitCode) + "\r")
+    // The result, then the number of clients, end the row.
+    const std::size_t clientsField = rows[1].rfind(',');
+    const std::size_t resultField = rows[1].rfind(',', clientsField - 1) + 1;
+    EXPECT_EQ(rows[1].substr(resultField, clientsField - resultField), std::to_string(run.exitCode))
         << "the row's result must be the exit code";
     EXPECT_TRUE(ListDirectory(target.Path()).empty());
 }

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/run_results.h"
+#include "results/csv_sheet.h"
+#include "results/json_document.h"
+#include "results/run_record.h"
 
 namespace {
 
@@ -18,7 +20,8 @@ struct SampleRun {
         settings.target = L"\\\\srv\\share\\q";
         settings.testFilePath = L"\\\\srv\\share\\q\\0f8fad5b-d9cb-469f-a165-70867728950e";
         settings.iterations = 100;
-        durations = {1500000, 250000, 2000000, 4000};
+        record.durations = {1500000, 250000, 2000000, 4000};
+        record.clients = {{settings.testFilePath, record.durations}};
         record.startTime = 132627256800050000; // 2021-04-12 18:28:00.005 UTC
         record.version = L"1.0.1.0";
         record.computer = L"BENCH1";
@@ -28,7 +31,6 @@ struct SampleRun {
         record.result = completed == 4 ? 0 : 2;
     }
     RunSettings settings;
-    TestDurations durations;
     RunRecord record;
 };
 
@@ -58,7 +60,7 @@ TEST(CsvRow, HoldsTheRunsFieldsUnderTheHeadersNames) {
     run.settings.latency = true;
     run.record.latency[0].pass = {100, 200.0, 250.0, 240.5, 0, 300.25, 0, 410.0};
     const std::vector<std::string> header = CsvFields(CsvHeader());
-    const std::vector<std::string> row = CsvFields(CsvRow(run.settings, run.durations, run.record));
+    const std::vector<std::string> row = CsvFields(CsvRow(run.settings, run.record));
     ASSERT_EQ(row.size(), header.size());
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"time", "2021-04-12T18:28:00.005Z"},
@@ -73,19 +75,21 @@ TEST(CsvRow, HoldsTheRunsFieldsUnderTheHeadersNames) {
         {"write_p99_us", "300.3"}, // rounded to the tenth, half away from zero, as everywhere
         {"write_max_us", "410.0"},
         {"result", "0"},
+        {"clients", "1"},
     };
     for (const auto& [name, value] : expected) {
         const auto column = std::find(header.begin(), header.end(), name);
         ASSERT_NE(column, header.end()) << "no column " << name;
         EXPECT_EQ(row[column - header.begin()], value) << "column " << name;
     }
-    EXPECT_EQ(header.size(), 4u + 4u + 12u + 1u);
+    EXPECT_EQ(header.size(), 4u + 4u + 12u + 2u);
+    EXPECT_EQ(header.back(), "clients") << "a new column goes at the end, after the columns older sheets have";
 }
 
 TEST(CsvRow, QuotesWhatNeedsQuotingAndLeavesUnknownFieldsEmpty) {
     SampleRun run(2); // the custom read failed: its time and the loop's are unknown
     run.settings.target = L"C:\\a,b \"quoted\"\r\nnext";
-    const std::string line = CsvRow(run.settings, run.durations, run.record);
+    const std::string line = CsvRow(run.settings, run.record);
     EXPECT_NE(line.find(",\"C:\\a,b \"\"quoted\"\"\r\nnext\","), std::string::npos) << line;
     const std::vector<std::string> header = CsvFields(CsvHeader());
     const std::vector<std::string> row = CsvFields(line);
@@ -96,7 +100,7 @@ TEST(CsvRow, QuotesWhatNeedsQuotingAndLeavesUnknownFieldsEmpty) {
     EXPECT_EQ(row[7], "");
     for (std::size_t i = 8; i < 20; ++i)
         EXPECT_EQ(row[i], "") << "latency column " << header[i] << " without -latency";
-    EXPECT_EQ(row.back(), "2");
+    EXPECT_EQ(row[20], "2") << "the result";
 }
 
 TEST(CsvRow, LatencyFieldsOfTestsThatDidNotCompleteStayEmpty) {
@@ -104,7 +108,7 @@ TEST(CsvRow, LatencyFieldsOfTestsThatDidNotCompleteStayEmpty) {
     run.settings.latency = true;
     for (TestLatency& test : run.record.latency) // statistics left from passes that did not complete
         test.pass = {50, 1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0};
-    const std::vector<std::string> row = CsvFields(CsvRow(run.settings, run.durations, run.record));
+    const std::vector<std::string> row = CsvFields(CsvRow(run.settings, run.record));
     const std::vector<std::string> header = CsvFields(CsvHeader());
     ASSERT_EQ(row.size(), header.size());
     const std::vector<std::string> expected = {"3.0", "5.0", "7.0", "3.0", "5.0", "7.0",
@@ -127,7 +131,7 @@ TEST(ComputeLatency, WholePassesAddEachPasssOwnPhases) {
     RunRecord record;
     record.counterFrequency = 10000000; // a tick is 0.1 us
     record.completedTests = 1;
-    ComputeLatency(tests, record);
+    ComputeLatency({&tests.phaseTimes}, record);
 
     const LatencyStats& pass = record.latency[0].pass;
     EXPECT_EQ(pass.count, 4u);
@@ -140,8 +144,7 @@ TEST(ComputeLatency, WholePassesAddEachPasssOwnPhases) {
 
 TEST(JsonDocument, ListsOnlyTheCompletedTestsOfAFailedRun) {
     SampleRun run(2);
-    const nlohmann::json document =
-        nlohmann::json::parse(JsonDocument(run.settings, run.durations, run.record));
+    const nlohmann::json document = nlohmann::json::parse(JsonDocument(run.settings, run.record));
     ASSERT_EQ(document["tests"].size(), 2u);
     EXPECT_EQ(document["tests"][0]["name"], "Write with custom function");
     EXPECT_EQ(document["tests"][1]["name"], "ReadPrivateProfileString");
@@ -157,7 +160,7 @@ TEST(JsonDocument, ListsOnlyTheCompletedTestsOfAFailedRun) {
 TEST(JsonDocument, IsValidUtf8WithSurrogatePairsAsOneCharacter) {
     SampleRun run(4);
     run.settings.target = L"C:\\caf\u00E9\\\xD83D\xDE00\\lone\xD800-";
-    const std::string text = JsonDocument(run.settings, run.durations, run.record);
+    const std::string text = JsonDocument(run.settings, run.record);
     const nlohmann::json document = nlohmann::json::parse(text); // throws on invalid UTF-8
     EXPECT_EQ(document["target"].get<std::string>(), "C:\\caf\xC3\xA9\\\xF0\x9F\x98\x80\\lone\xEF\xBF\xBD-")
         << "U+1F600 must be one four-byte sequence, a lone surrogate U+FFFD";

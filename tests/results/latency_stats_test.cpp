@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "driver/latency_stats.h"
+#include "results/latency_stats.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "driver/latency_stats.h"
+#include "results/latency_stats.h"
 
 #include <algorithm>
 

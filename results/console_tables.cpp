@@ -1,0 +1,63 @@
+#include "results/console_tables.h"
+
+#include <algorithm>
+
+#include "driver/result_report.h"
+#include "logging/logger.h"
+#include "results/result_columns.h"
+
+namespace {
+
+constexpr std::size_t kNameWidth = 28, kNumberWidth = 11;
+
+// A header line: the table's name in the first column, then the columns.
+std::wstring Header(const wchar_t* name, const wchar_t* firstColumn,
+                    std::initializer_list<const wchar_t*> columns, std::size_t width) {
+    std::wstring header = L"\n" + LeftAligned(name, kNameWidth) + firstColumn;
+    for (const wchar_t* column : columns)
+        header += RightAligned(column, width);
+    return header;
+}
+
+} // namespace
+
+void LogClientsTable(const RunRecord& record, std::uint32_t iterations) {
+    constexpr std::size_t kWidth = 13;
+    LogMessage(LogLevel::INFO, L"Result",
+               Header(L"Clients", L"", {L"clients", L"operations", L"ops/s", L"fastest (s)", L"slowest (s)"},
+                      kWidth));
+    const std::size_t clients = record.clients.size();
+    const std::uint64_t operations = static_cast<std::uint64_t>(clients) * iterations;
+    for (std::size_t t = 0; t < std::size(kTests) && static_cast<int>(t) < record.completedTests; ++t) {
+        const auto [fastest, slowest] = std::minmax_element(
+            record.clients.begin(), record.clients.end(), [&](const ClientRecord& a, const ClientRecord& b) {
+                return a.durations.*kTests[t].duration < b.durations.*kTests[t].duration;
+            });
+        const double wall = Seconds(record.durations.*kTests[t].duration);
+        LogMessage(LogLevel::INFO, L"Result",
+                   LeftAligned(kTests[t].name, kNameWidth) + RightAligned(std::to_wstring(clients), kWidth) +
+                       RightAligned(std::to_wstring(operations), kWidth) +
+                       RightAligned(wall > 0 ? FormatFixed(operations / wall, 1) : L"-", kWidth) +
+                       RightAligned(FormatSeconds(Seconds(fastest->durations.*kTests[t].duration)), kWidth) +
+                       RightAligned(FormatSeconds(Seconds(slowest->durations.*kTests[t].duration)), kWidth));
+    }
+}
+
+void LogLatencyTable(const RunRecord& record) {
+    constexpr std::size_t kPhaseWidth = 11;
+    LogMessage(LogLevel::INFO, L"Result",
+               Header(L"Latency (us)", LeftAligned(L"phase", kPhaseWidth).c_str(),
+                      {L"count", L"min", L"mean", L"p50", L"p90", L"p99", L"p99.9", L"max"}, kNumberWidth));
+    for (std::size_t t = 0; t < std::size(kTests); ++t) {
+        for (std::size_t phase = 0; phase < kTests[t].phaseCount; ++phase) {
+            const LatencyStats& stats = record.latency[t].phases[phase];
+            std::wstring line = LeftAligned(phase == 0 ? kTests[t].name : L"", kNameWidth) +
+                                LeftAligned(kTests[t].phaseNames[phase], kPhaseWidth) +
+                                RightAligned(std::to_wstring(stats.count), kNumberWidth);
+            for (const double value :
+                 {stats.min, stats.mean, stats.p50, stats.p90, stats.p99, stats.p999, stats.max})
+                line += RightAligned(Microseconds(value), kNumberWidth);
+            LogMessage(LogLevel::INFO, L"Result", line);
+        }
+    }
+}

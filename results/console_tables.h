@@ -1,0 +1,13 @@
+#pragma once
+// The tables the console shows after the four result lines, each only when
+// asked for.
+#include "results/run_record.h"
+
+// With more than one client: per test the number of clients, the operations
+// of all clients, the operations per second of all of them over the test's
+// wall time, and the fastest and the slowest client's own seconds.
+void LogClientsTable(const RunRecord& record, std::uint32_t iterations);
+
+// With -latency: per test and phase the count, min, mean, p50, p90, p99, p99.9
+// and max in microseconds.
+void LogLatencyTable(const RunRecord& record);
