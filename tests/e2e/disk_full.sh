@@ -4,16 +4,20 @@
 # pass where the disk ran full, and nothing left on the disk afterwards:
 #   write          1,000 lines do not fit: the write test fails, no "...done."
 #   create-delete  3 lines fit, the create/delete loop's file does not
-#   disk_full.sh QUILLMARSH_EXE PREFIX write|create-delete
+#   clients        the write test with four clients: the first to fail ends
+#                  the run for all, and is named
+#   disk_full.sh QUILLMARSH_EXE PREFIX write|create-delete|clients
 set -u
 exe=$1
 prefix=$2
 case=$3
+options=()
 here=$(cd "$(dirname "$0")" && pwd)
 wine_run=$here/../../scripts/wine-run
 
 case $case in
 write) iterations=1000 failing="Creating test file <" ;;
+clients) iterations=1000 failing="Creating 4 test files in <" options=(-clients 4) ;;
 create-delete) iterations=3 failing="Starting create/delete test..." ;;
 *) echo "unknown case $case" >&2; exit 2 ;;
 esac
@@ -26,7 +30,7 @@ if ! mount -t tmpfs -o size=4k,mode=0777 tmpfs "$disk" 2>/dev/null; then
 fi
 trap 'umount "$disk"; rmdir "$disk"' EXIT
 
-out=$("$wine_run" "$prefix" "$exe" -target "Z:${disk//\//\\}" -iterations $iterations 2>"$disk.err" </dev/null)
+out=$("$wine_run" "$prefix" "$exe" -target "Z:${disk//\//\\}" -iterations $iterations "${options[@]}" 2>"$disk.err" </dev/null)
 rc=$?
 err=$(tr -d '\r' <"$disk.err")
 rm -f "$disk.err"
@@ -39,7 +43,15 @@ case "$last" in
 "$failing"*) ;;
 *) echo "the run went on after the test that filled the disk (last line: $last)"; fail=1 ;;
 esac
-case "$err" in
+verdict=$err
+if [ "$case" = clients ]; then
+    first=$(printf '%s\n' "$err" | head -n 1)
+    case "$first" in
+    "Client "[1-4]" of 4 failed first, on <"*">: "?*) verdict=${err#"$first"$'\n'} ;;
+    *) echo "the failing client is not named: $first"; fail=1 ;;
+    esac
+fi
+case "$verdict" in
 $'\nQuillmarsh finished with error: '?*) ;;
 *) echo "standard error is not the error verdict: $err"; fail=1 ;;
 esac

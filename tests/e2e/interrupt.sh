@@ -4,17 +4,23 @@
 # exit code 1223 (a shell sees 1223 & 255 = 199), the progress up to that
 # test's start and nothing after it on standard output, the cancel verdict as
 # the only text on standard error, and an empty target folder.
-#   interrupt.sh QUILLMARSH_EXE PREFIX write|profile-read|custom-read|create-delete [twice]
+#   interrupt.sh QUILLMARSH_EXE PREFIX write|profile-read|custom-read|create-delete [twice|clients]
+# "clients" runs four clients at once: every client stops, every file goes.
 set -u
 exe=$1
 prefix=$2
 phase=$3
-twice=${4:-}
+twice=""
+clients=()
+case ${4:-} in
+twice) twice=1 ;;
+clients) clients=(-clients 4) ;;
+esac
 here=$(cd "$(dirname "$0")" && pwd)
 wine_run=$here/../../scripts/wine-run
 
 case $phase in
-write) marker="Creating test file <" ;;
+write) marker="Creating " ;;
 profile-read) marker="Starting GetPrivateProfileString read loop..." ;;
 custom-read) marker="Starting custom read loop..." ;;
 create-delete) marker="Starting create/delete test..." ;;
@@ -27,7 +33,7 @@ mkdir "$target"
 trap 'rm -rf "$work"' EXIT
 
 # Enough iterations that every test lasts well beyond the signal's way.
-"$wine_run" "$prefix" "$exe" -target "Z:${target//\//\\}" -iterations 2000 >"$work/out" 2>"$work/err" </dev/null &
+"$wine_run" "$prefix" "$exe" -target "Z:${target//\//\\}" -iterations 2000 "${clients[@]}" >"$work/out" 2>"$work/err" </dev/null &
 pid=$!
 for _ in $(seq 3000); do
     grep -qF -- "$marker" "$work/out" 2>/dev/null && break

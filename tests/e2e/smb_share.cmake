@@ -33,7 +33,7 @@ gtest_discover_tests(
 
 # What only Linux programs see: smbd's operation counters (proof that the run
 # reached the server) and Wine's trace of the names handed to DeleteFileW.
-foreach(probe traffic delete-form)
+foreach(probe traffic traffic-clients delete-form)
     set(name e2e.SmbShare.Probe.${probe})
     add_test(NAME ${name} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/smb_share_probes.sh ${probe}
                                   $<TARGET_FILE:Quillmarsh> ${QM_WINEPREFIX})

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Checks of a run against \\localhost\share that only Linux programs can see.
-#   smb_share_probes.sh traffic|delete-form QUILLMARSH_EXE PREFIX
+#   smb_share_probes.sh traffic|traffic-clients|delete-form QUILLMARSH_EXE PREFIX
 # traffic: the run is served by smbd, not just by a local link. smbd's own
 #   per-operation counters (smbd profiling, read with smbstatus -P) must grow by
 #   exactly one unlink for each pass of the create/delete loop plus one for the
 #   test file, and by at least one write for each line the write test and the
 #   loop write.
+# traffic-clients: the same with four clients at once, each with its own test
+#   file and loop files: clients x (iterations + 1) unlinks.
 # delete-form: every file the tool deletes is named in the long UNC form
 #   (\\?\UNC\localhost\share\...), the last one being the test file. Wine
 #   resolves both forms to the same file, so only its trace of DeleteFileW
@@ -21,6 +23,9 @@ prefix=$(realpath -m "$3")
 root=$(cd "$(dirname "$0")/../.." && pwd)
 share=$root/scripts/smb-share
 iterations=5
+clients=1
+client_options=()
+[ "$mode" = traffic-clients ] && clients=4 && client_options=(-clients $clients)
 
 if ! status=$("$share" status "$prefix"); then
     if [ -s "$prefix.smb/unavailable" ]; then
@@ -53,7 +58,7 @@ check() { # CONDITION... -- MESSAGE
 
 # Runs the tool against the folder: stdout in $scratch/out, stderr in $scratch/err.
 run_tool() {
-    "$@" "$exe" -target "$unc_folder" -iterations $iterations >"$scratch/out" 2>"$scratch/err" </dev/null
+    "$@" "$exe" -target "$unc_folder" -iterations $iterations "${client_options[@]}" >"$scratch/out" 2>"$scratch/err" </dev/null
     rc=$?
     tr -d '\r' <"$scratch/out" >"$scratch/out.txt"
     check [ $rc -eq 0 ] -- "exit code $rc, expected 0: $(cat "$scratch/out.txt")"
@@ -88,15 +93,16 @@ settled_counters() {
 }
 
 case $mode in
-traffic)
+traffic | traffic-clients)
     read -r unlinks_before writes_before < <(settled_counters) || exit 1
     run_tool "$root/scripts/wine-run" "$prefix"
     read -r unlinks_after writes_after < <(settled_counters) || exit 1
     unlinks=$((unlinks_after - unlinks_before))
     writes=$((writes_after - writes_before))
-    check [ $unlinks -eq $((iterations + 1)) ] -- \
-        "smbd unlinked $unlinks files, expected $((iterations + 1)) (the loop's files and the test file)"
-    check [ $writes -ge $((2 * iterations)) ] -- "smbd served $writes writes, expected at least $((2 * iterations))"
+    check [ $unlinks -eq $((clients * (iterations + 1))) ] -- \
+        "smbd unlinked $unlinks files, expected $((clients * (iterations + 1))) (the loops' files and the test files)"
+    check [ $writes -ge $((2 * clients * iterations)) ] -- \
+        "smbd served $writes writes, expected at least $((2 * clients * iterations))"
     check_folder_empty
     [ $fail -eq 0 ] && echo "smbd: $unlinks unlinks and $writes writes for $iterations iterations, folder empty"
     ;;

@@ -103,6 +103,21 @@ TEST_F(SmbShare, FullRunPrintsFourResultsAndLeavesTheServerFolderEmpty) {
         << "the run left files on the server";
 }
 
+TEST_F(SmbShare, FourClientsAtOnceLeaveTheServerFolderEmpty) {
+    const ProcessResult run = RunTool({L"-target", Folder(), L"-iterations", L"5", L"-clients", L"4"});
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_NE(run.out.find("Creating 4 test files in <" + Narrow(Folder()) + "\\>...\n"), std::string::npos)
+        << run.out;
+    EXPECT_TRUE(
+        std::regex_search(run.out, std::regex(R"(\nCreate/delete loop +4 +20 +[0-9.]+ +[0-9.]+ +[0-9.]+\n)")))
+        << "no clients table:\n"
+        << run.out;
+    EXPECT_EQ(ListDirectory(ServerFolder()), std::vector<std::wstring>{})
+        << "a client left files on the server";
+}
+
 TEST_F(SmbShare, TargetWithTrailingBackslashGetsOneSeparatorAndIsCleanedUp) {
     const struct {
         const char* name;
