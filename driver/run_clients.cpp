@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "driver/file_io_tests.h"
+#include "driver/progress_display.h"
 #include "driver/stop_request.h"
 #include "driver/stopwatch.h"
 #include "driver/uuid_text.h"
@@ -25,16 +26,19 @@ using Test = Win32Error (FileIoTests::*)();
 // own, naming its file).
 struct TestStep {
     Test run;
+    const wchar_t* name;
     const wchar_t* category;
     const wchar_t* startLine;
 };
 
 constexpr TestStep kSteps[] = {
-    {&FileIoTests::WriteCustomFunction, L"WriteCustomFunction", nullptr},
-    {&FileIoTests::ReadPrivateProfileString, L"ReadPrivateProfileString",
+    {&FileIoTests::WriteCustomFunction, L"Write with custom function", L"WriteCustomFunction", nullptr},
+    {&FileIoTests::ReadPrivateProfileString, L"ReadPrivateProfileString", L"ReadPrivateProfileString",
      L"Starting GetPrivateProfileString read loop..."},
-    {&FileIoTests::ReadCustomFunction, L"ReadCustomFunction", L"Starting custom read loop..."},
-    {&FileIoTests::CreateDeleteLoop, L"CreateDeleteLoop", L"Starting create/delete test..."},
+    {&FileIoTests::ReadCustomFunction, L"Read with custom function", L"ReadCustomFunction",
+     L"Starting custom read loop..."},
+    {&FileIoTests::CreateDeleteLoop, L"Create/delete loop", L"CreateDeleteLoop",
+     L"Starting create/delete test..."},
 };
 
 std::uint64_t TestDurations::*const kDurations[] = {
@@ -171,6 +175,11 @@ Win32Error RunClients(const RunSettings& settings, RunRecord& record) {
         record.clients.push_back({client.settings.testFilePath, {}});
     }
 
+    std::vector<const std::atomic<std::uint32_t>*> passesDone;
+    for (const auto& client : clients)
+        passesDone.push_back(&client->passesDone);
+    ProgressDisplay progress(std::move(passesDone), settings.iterations);
+
     Meeting meeting(count + 1);
     std::vector<std::thread> threads;
     for (std::size_t c = 0; c < count; ++c) {
@@ -198,7 +207,9 @@ Win32Error RunClients(const RunSettings& settings, RunRecord& record) {
                            : L"Creating " + std::to_wstring(count) + L" test files in <" + folder + L">...");
         meeting.Wait(); // the common start
         const std::int64_t start = meeting.LastMeeting();
+        progress.TestStarted(kSteps[t].name, start);
         meeting.Wait(); // every client is done
+        progress.TestEnded();
         if (meeting.FirstFailure() != 0)
             continue; // the next meeting ends the run for all
         record.completedTests = static_cast<int>(t) + 1;

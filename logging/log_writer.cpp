@@ -1,4 +1,5 @@
 #include "logging/log_writer.h"
+#include "logging/status_line.h"
 
 #include <windows.h>
 #include <process.h>
@@ -72,8 +73,10 @@ void WriteEntry(Logger& logger, LogEntry& entry, std::wstring& line) {
         if (GoesToStandardError(entry.level))
             console = stderr;
     }
-    if (sinks & LogSinks::Console)
+    if (sinks & LogSinks::Console) {
+        EraseStatusLineUnderLoggerLock(); // the entry goes where the status line was
         WriteConsoleLine(console, entry.message);
+    }
     if (sinks & LogSinks::File) {
         if (fields & LogFields::User)
             line += entry.domain + L"," + entry.user + L",";
