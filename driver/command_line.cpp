@@ -26,7 +26,8 @@ bool IsHelp(const std::wstring& argument) {
 
 // Every option the command line knows, in any case.
 bool IsAnyOption(const std::wstring& argument) {
-    for (const wchar_t* option : {L"-target", L"-iterations", L"-clients", L"-latency", L"-json", L"-csv"}) {
+    for (const wchar_t* option : {L"-target", L"-iterations", L"-clients", L"-runs", L"-label", L"-latency",
+                                  L"-json", L"-csv", L"-compare"}) {
         if (IsOption(argument, option))
             return true;
     }
@@ -62,7 +63,7 @@ int DigitValue(wchar_t c) {
 // the run creates and deletes: 0, or the logged error's 87. A JSON document is
 // replaced whole, a CSV sheet appended to.
 Win32Error CheckResultFile(const std::wstring& path, bool replacedWhole, const std::wstring& targetFolder) {
-    if (IsInFolder(path, targetFolder))
+    if (!targetFolder.empty() && IsInFolder(path, targetFolder))
         return Fail(L"The result file <" + path + L"> lies in the target <" + targetFolder +
                     L">: results are never written there");
     const Win32Error code = CheckWritable(path, replacedWhole);
@@ -145,32 +146,57 @@ Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& set
     }
     settings.iterations = 0;
     settings.clients = 1;
+    settings.runs = 1;
+    std::wstring notWithCompare; // the first option that -compare does not combine with
     for (int i = 1; i < argc; ++i) {
         const std::wstring argument = argv[i];
         if (IsHelp(argument)) {
             PrintUsage();
             return 0;
         }
+        if (IsOption(argument, L"-compare")) {
+            // The documents: every argument up to the next option.
+            settings.compareFiles.clear();
+            while (i + 1 < argc && !IsAnyOption(argv[i + 1]))
+                settings.compareFiles.push_back(argv[++i]);
+            if (settings.compareFiles.size() < 2)
+                return Fail(L"-compare needs a baseline document and at least one more to compare with it");
+            continue;
+        }
+        const bool isJson = IsOption(argument, L"-json");
+        if (!isJson && notWithCompare.empty())
+            notWithCompare = argument;
         if (IsOption(argument, L"-latency")) {
             settings.latency = true;
             continue;
         }
-        std::wstring* const resultFile = IsOption(argument, L"-json")  ? &settings.jsonPath
+        std::wstring* const resultFile = isJson                        ? &settings.jsonPath
                                          : IsOption(argument, L"-csv") ? &settings.csvPath
                                                                        : nullptr;
         const bool isTarget = IsOption(argument, L"-target");
+        const bool isLabel = IsOption(argument, L"-label");
         const bool isClients = IsOption(argument, L"-clients");
-        if (!isTarget && resultFile == nullptr && !isClients && !IsOption(argument, L"-iterations"))
+        const bool isRuns = IsOption(argument, L"-runs");
+        if (!isTarget && resultFile == nullptr && !isLabel && !isClients && !isRuns &&
+            !IsOption(argument, L"-iterations"))
             return Fail(L"Unknown parameter <" + argument + L">");
         if (i == argc - 1 || (resultFile != nullptr && argv[i + 1][0] == L'\0'))
             return Fail(L"Missing argument missing for parameter '" + argument + L"'");
         const std::wstring value = argv[++i];
         // "-json -latency" is almost surely a forgotten file name, not a file
-        // to be called "-latency".
+        // to be called "-latency"; so is "-label -runs" a forgotten label.
         if (resultFile != nullptr && IsAnyOption(value))
             return Fail(L"The file name after '" + argument + L"' is missing: <" + value + L"> is an option");
+        if (isLabel && IsAnyOption(value))
+            return Fail(L"The label after '" + argument + L"' is missing: <" + value + L"> is an option");
         if (isTarget) {
             settings.target = value;
+            continue;
+        }
+        if (isLabel) {
+            if (std::any_of(value.begin(), value.end(), [](wchar_t c) { return c < L' '; }))
+                return Fail(L"The label <" + value + L"> holds a control character");
+            settings.label = value;
             continue;
         }
         if (resultFile != nullptr) {
@@ -179,14 +205,15 @@ Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& set
         }
         std::int32_t count = 0;
         bool endIgnored = false;
-        if (isClients) {
-            if (!ReadCount(value, count, endIgnored) || count < 1 ||
-                count > static_cast<std::int32_t>(kMaxClients))
-                return Fail(L"Clients <" + value + L"> must be a number from 1 to " +
-                            std::to_wstring(kMaxClients));
+        if (isClients || isRuns) {
+            const wchar_t* const name = isClients ? L"Clients" : L"Runs";
+            const std::uint32_t most = isClients ? kMaxClients : kMaxRuns;
+            if (!ReadCount(value, count, endIgnored) || count < 1 || count > static_cast<std::int32_t>(most))
+                return Fail(std::wstring(name) + L" <" + value + L"> must be a number from 1 to " +
+                            std::to_wstring(most));
             if (endIgnored)
-                WarnEndIgnored(L"Clients", value, count);
-            settings.clients = static_cast<std::uint32_t>(count);
+                WarnEndIgnored(name, value, count);
+            (isClients ? settings.clients : settings.runs) = static_cast<std::uint32_t>(count);
             continue;
         }
         if (!ReadCount(value, count, endIgnored))
@@ -197,6 +224,17 @@ Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& set
         if (endIgnored)
             WarnEndIgnored(L"Iteration", value, count);
         settings.iterations = static_cast<std::uint32_t>(count);
+    }
+    if (!settings.compareFiles.empty()) {
+        // A comparison runs no test: it reads documents and may write one.
+        if (!notWithCompare.empty())
+            return Fail(L"-compare combines with -json <file> only, not with <" + notWithCompare + L">");
+        if (!settings.jsonPath.empty()) {
+            settings.jsonPath = GetFullPath(settings.jsonPath);
+            if (const Win32Error code = CheckResultFile(settings.jsonPath, true, L""))
+                return code;
+        }
+        return 0;
     }
     if (settings.target.empty())
         return Fail(L"No target specified!");

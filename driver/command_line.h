@@ -8,7 +8,9 @@
 // Fills `settings` from the arguments (argv[0] is the program and is skipped).
 // Prints the usage text for no arguments or a help option; logs every error
 // (category "ProcessCmdLine") and returns 87 for it. runTests is true only for
-// a complete, valid command line, which also names the run's test file.
+// a complete, valid command line, which also names the run's test file. A
+// valid -compare command line returns 0 with settings.compareFiles filled and
+// runTests false: it runs no test.
 Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& settings, bool& runTests);
 
 // The standard string-to-int rules in base 10: leading white space, an optional

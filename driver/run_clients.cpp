@@ -237,11 +237,11 @@ Win32Error RunClients(const RunSettings& settings, RunRecord& record) {
                        record.clients[meeting.FailedClient()].testFile + L">: " + GetErrorText(result));
     if (result == 0 && StopRequested())
         result = win32::kCancelled;
-    if (settings.latency) {
-        std::vector<const TestPhaseTimes*> phaseTimes;
-        for (const auto& client : clients)
-            phaseTimes.push_back(&client->phaseTimes);
-        ComputeLatency(phaseTimes, record);
+    for (std::size_t c = 0; c < count && settings.latency; ++c) {
+        const Win32Error kept =
+            KeepPhaseTimes(clients[c]->phaseTimes, record.completedTests, record.clients[c]);
+        if (result == 0)
+            result = kept;
     }
     return result;
 }

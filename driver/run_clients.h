@@ -14,7 +14,7 @@
 //
 // Fills record.completedTests, record.durations (with one client its own
 // times; with more each test's wall time, from the common start to the end of
-// the last client), record.clients and, with settings.latency,
-// record.latency. Returns the first failure's code, else 1223 after a stop
+// the last client), record.clients and, with settings.latency, each client's
+// phase times. Returns the first failure's code, else 1223 after a stop
 // request, else 0.
 Win32Error RunClients(const RunSettings& settings, RunRecord& record);

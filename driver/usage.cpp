@@ -25,15 +25,22 @@ void PrintUsage() {
         L"=======\n",
         L"\n",
         L"Quillmarsh [-help] -target <UNC path> [-iterations <number>]\n",
-        L"           [-clients <number>] [-latency] [-json <file>] [-csv <file>]\n",
+        L"           [-clients <number>] [-runs <number>] [-label <text>]\n",
+        L"           [-latency] [-json <file>] [-csv <file>]\n",
+        L"Quillmarsh -compare <baseline.json> <other.json> [more.json ...] [-json <file>]\n",
         L"\n",
         L"Options:\n",
         L"========\n",
         L"-clients <number>  Runs the tests on that many clients at once (1 to 256, default 1), each on its "
         L"own file\n",
+        L"-runs <number>     Repeats the four tests that many times (1 to 1000, default 1) and sums them "
+        L"up\n",
+        L"-label <text>      Names the run in the console, the result files and comparisons\n",
         L"-latency           Also times every phase of every pass and prints their percentiles\n",
         L"-json <file>       Writes the run's results to a JSON document, replacing it whole\n",
         L"-csv <file>        Appends a row with the run's results to a CSV sheet\n",
+        L"-compare           Runs no test: compares result documents with the first and says which changes "
+        L"are real\n",
         L"\n",
         L"Notes:\n",
         L"======\n",

@@ -73,3 +73,42 @@ std::string Utf16ToUtf8(const std::wstring& text) {
     }
     return out;
 }
+
+std::wstring Utf8ToUtf16(const std::string& text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80           ? 1
+                                   : (lead >> 5) == 0x6  ? 2
+                                   : (lead >> 4) == 0xE  ? 3
+                                   : (lead >> 3) == 0x1E ? 4
+                                                         : 0;
+        std::uint32_t point = length == 1   ? lead
+                              : length == 2 ? lead & 0x1F
+                              : length == 3 ? lead & 0x0F
+                                            : lead & 0x07;
+        bool valid = length > 0 && i + length <= text.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next >> 6) == 0x2;
+            point = point << 6 | (next & 0x3F);
+        }
+        // Overlong forms, surrogates and points past U+10FFFF are invalid too.
+        const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+        valid = valid && point >= least[length] && point <= 0x10FFFF && (point < 0xD800 || point > 0xDFFF);
+        if (!valid) {
+            out += L'\xFFFD';
+            ++i;
+            continue;
+        }
+        if (point >= 0x10000) {
+            out += static_cast<wchar_t>(0xD800 + ((point - 0x10000) >> 10));
+            out += static_cast<wchar_t>(0xDC00 + ((point - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<wchar_t>(point);
+        }
+        i += length;
+    }
+    return out;
+}

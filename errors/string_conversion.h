@@ -10,3 +10,7 @@ std::string WstringToUtf8(const std::wstring& text);
 // surrogate pair becomes one four-byte sequence, and a lone surrogate, which
 // has no UTF-8 form, becomes U+FFFD. Never fails but for memory.
 std::string Utf16ToUtf8(const std::wstring& text);
+
+// UTF-8 as UTF-16 (a four-byte sequence becomes a surrogate pair); a byte that
+// is no part of a valid sequence becomes U+FFFD. Never fails but for memory.
+std::wstring Utf8ToUtf16(const std::string& text);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <exception>
+
 #include "fsutil/file_handle.h"
 #include "fsutil/in_use_retry.h"
 #include "fsutil/long_path.h"
@@ -125,6 +127,30 @@ Win32Error ReadFileStart(const std::wstring& path, std::size_t count, std::strin
     bytes.resize(count);
     DWORD read = 0;
     if (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(count), &read, nullptr))
+        return GetLastError();
+    bytes.resize(read);
+    return 0;
+}
+
+Win32Error ReadWholeFile(const std::wstring& path, std::string& bytes) {
+    bytes.clear();
+    FileHandle file(CreateFileW(LongPathOf(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file.IsOpen())
+        return GetLastError();
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size))
+        return GetLastError();
+    if (size.QuadPart > 0x7FFFFFFF)
+        return win32::kOutOfMemory; // larger than any document of the tool
+    try {
+        bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    } catch (const std::exception&) {
+        return win32::kOutOfMemory;
+    }
+    DWORD read = 0;
+    if (!bytes.empty() &&
+        !ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
         return GetLastError();
     bytes.resize(read);
     return 0;

@@ -27,6 +27,9 @@ Win32Error ReplaceFileContent(const std::wstring& path, const std::string& bytes
 // shorter; none when it does not exist).
 Win32Error ReadFileStart(const std::wstring& path, std::size_t count, std::string& bytes);
 
+// The whole content of the file at `path`.
+Win32Error ReadWholeFile(const std::wstring& path, std::string& bytes);
+
 // Adds `row` at the end of `path`, which is created when missing; a file that
 // was new or empty gets `header` first. A write the system takes only in part
 // (no room) is cut back: the sheet never ends in a part of a row.

@@ -16,12 +16,12 @@ constexpr double kSignificanceLevel = 0.05;
 // Bootstrap of the ratio of medians. 2,000 resamples put 50 resampled ratios
 // beyond each end of the 95 % interval. Each resample draws every sample of
 // both sets once, so for large sets the count shrinks to keep the draws within
-// a budget (200,000 samples in all get 200 resamples); by then the interval is
+// a budget (200,000 samples in all get 100 resamples); by then the interval is
 // a small fraction of a per cent wide, and the Monte Carlo wobble of its ends
 // is far smaller still.
 constexpr std::size_t kResamples = 2000;
-constexpr std::size_t kMinResamples = 200;
-constexpr std::size_t kDrawBudget = 40'000'000;
+constexpr std::size_t kMinResamples = 100;
+constexpr std::size_t kDrawBudget = 20'000'000;
 // Any fixed value: it only makes the same inputs give the same interval.
 constexpr std::uint64_t kBootstrapSeed = 0x5175696c6c6d6172;
 

@@ -4,6 +4,7 @@
 
 #include "driver/result_report.h"
 #include "logging/logger.h"
+#include "results/comparison_stats.h"
 #include "results/result_columns.h"
 
 namespace {
@@ -43,14 +44,30 @@ void LogClientsTable(const RunRecord& record, std::uint32_t iterations) {
     }
 }
 
-void LogLatencyTable(const RunRecord& record) {
+void LogRunsSummary(const RunSeries& series) {
+    LogMessage(LogLevel::INFO, L"Result",
+               Header((L"Summary of " + std::to_wstring(series.runs.size()) + L" runs (s)").c_str(), L"",
+                      {L"median", L"min", L"max", L"MAD"}, kNumberWidth));
+    for (std::size_t t = 0; t < std::size(kTests); ++t) {
+        const std::vector<double> seconds = RunSeconds(series, t);
+        if (seconds.empty())
+            continue;
+        const auto [min, max] = std::minmax_element(seconds.begin(), seconds.end());
+        std::wstring line = LeftAligned(kTests[t].name, kNameWidth);
+        for (const double value : {Median(seconds), *min, *max, MedianAbsoluteDeviation(seconds)})
+            line += RightAligned(FormatSeconds(value), kNumberWidth);
+        LogMessage(LogLevel::INFO, L"Result", line);
+    }
+}
+
+void LogLatencyTable(const RunSeries& series) {
     constexpr std::size_t kPhaseWidth = 11;
     LogMessage(LogLevel::INFO, L"Result",
                Header(L"Latency (us)", LeftAligned(L"phase", kPhaseWidth).c_str(),
                       {L"count", L"min", L"mean", L"p50", L"p90", L"p99", L"p99.9", L"max"}, kNumberWidth));
     for (std::size_t t = 0; t < std::size(kTests); ++t) {
         for (std::size_t phase = 0; phase < kTests[t].phaseCount; ++phase) {
-            const LatencyStats& stats = record.latency[t].phases[phase];
+            const LatencyStats& stats = series.latency[t].phases[phase];
             std::wstring line = LeftAligned(phase == 0 ? kTests[t].name : L"", kNameWidth) +
                                 LeftAligned(kTests[t].phaseNames[phase], kPhaseWidth) +
                                 RightAligned(std::to_wstring(stats.count), kNumberWidth);

@@ -8,6 +8,10 @@
 // wall time, and the fastest and the slowest client's own seconds.
 void LogClientsTable(const RunRecord& record, std::uint32_t iterations);
 
+// With more than one run: per test the median, min, max and median absolute
+// deviation of the runs' seconds.
+void LogRunsSummary(const RunSeries& series);
+
 // With -latency: per test and phase the count, min, mean, p50, p90, p99, p99.9
-// and max in microseconds.
-void LogLatencyTable(const RunRecord& record);
+// and max in microseconds, over every pass of every client and run.
+void LogLatencyTable(const RunSeries& series);

@@ -46,25 +46,33 @@ std::string CsvHeader() {
         for (const char* statistic : {"_p50_us", "_p99_us", "_max_us"})
             fields.push_back(test.csvName + std::string(statistic));
     }
-    fields.push_back("result");
-    fields.push_back("clients");
+    for (const char* field : {"result", "clients", "label", "run"})
+        fields.push_back(field);
     return CsvLine(fields);
 }
 
-std::string CsvRow(const RunSettings& settings, const RunRecord& record) {
-    std::vector<std::string> fields = {IsoUtc(record.startTime), Utf16ToUtf8(record.computer),
-                                       Utf16ToUtf8(settings.target), std::to_string(settings.iterations)};
-    for (std::size_t t = 0; t < std::size(kTests); ++t)
-        fields.push_back(Completed(record, t)
-                             ? Utf16ToUtf8(FormatSeconds(Seconds(record.durations.*kTests[t].duration)))
-                             : "");
-    for (std::size_t t = 0; t < std::size(kTests); ++t) {
-        const LatencyStats& pass = record.latency[t].pass;
-        const bool known = settings.latency && Completed(record, t);
-        for (const double value : {pass.p50, pass.p99, pass.max})
-            fields.push_back(known ? Utf16ToUtf8(Microseconds(value)) : "");
+std::string CsvRows(const RunSettings& settings, const RunSeries& series) {
+    std::string rows;
+    for (std::size_t r = 0; r < series.runs.size(); ++r) {
+        const RunRecord& record = series.runs[r];
+        std::vector<std::string> fields = {IsoUtc(record.startTime), Utf16ToUtf8(series.computer),
+                                           Utf16ToUtf8(settings.target), std::to_string(settings.iterations)};
+        for (std::size_t t = 0; t < std::size(kTests); ++t)
+            fields.push_back(Completed(record, t)
+                                 ? Utf16ToUtf8(FormatSeconds(Seconds(record.durations.*kTests[t].duration)))
+                                 : "");
+        for (std::size_t t = 0; t < std::size(kTests); ++t) {
+            const bool known = settings.latency && Completed(record, t);
+            const LatencyStats pass =
+                known ? LatencyOf(&record, 1, t, series.counterFrequency).pass : LatencyStats{};
+            for (const double value : {pass.p50, pass.p99, pass.max})
+                fields.push_back(known ? Utf16ToUtf8(Microseconds(value)) : "");
+        }
+        fields.push_back(std::to_string(series.result));
+        fields.push_back(std::to_string(record.clients.size()));
+        fields.push_back(Utf16ToUtf8(settings.label));
+        fields.push_back(std::to_string(r + 1));
+        rows += CsvLine(fields);
     }
-    fields.push_back(std::to_string(record.result));
-    fields.push_back(std::to_string(record.clients.size()));
-    return CsvLine(fields);
+    return rows;
 }

@@ -9,6 +9,7 @@
 // The header row this version writes.
 std::string CsvHeader();
 
-// The run's row. The latency fields stay empty without -latency, and a test
-// that did not complete leaves its fields empty.
-std::string CsvRow(const RunSettings& settings, const RunRecord& record);
+// A row per run of the series. The latency fields (of the run's own passes)
+// stay empty without -latency, and a test that did not complete leaves its
+// fields empty. The result is the series' (the exit code), on every row.
+std::string CsvRows(const RunSettings& settings, const RunSeries& series);

@@ -1,8 +1,13 @@
 #include "results/json_document.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include <nlohmann/json.hpp>
 
 #include "errors/string_conversion.h"
+#include "results/comparison_stats.h"
 #include "results/result_columns.h"
 
 namespace {
@@ -15,49 +20,163 @@ Json StatsJson(const LatencyStats& stats) {
             {"p999Us", Tenths(stats.p999)}, {"maxUs", Tenths(stats.max)}};
 }
 
+Json OperationsPerSecond(double operations, double seconds) {
+    return seconds > 0 ? Json(operations / seconds) : Json(nullptr);
+}
+
+Json ResultJson(Win32Error code) {
+    return {{"code", code}, {"text", Utf16ToUtf8(ResultText(code))}};
+}
+
+// Per-pass samples are many (11 numbers a pass): each phase's arrays are
+// written on one line rather than a number a line. The document holds a
+// placeholder for each, a string that no other text of the document holds (a
+// control character, which paths, names and labels cannot hold), replaced by
+// the compact arrays after the dump.
+class CompactArrays {
+public:
+    Json Placeholder(const Json& arrays) {
+        texts_.push_back(arrays.dump());
+        return Json(std::string(1, '\x01') + std::to_string(texts_.size() - 1));
+    }
+    std::string Fill(const std::string& dumped) const {
+        static const std::string kMark = "\"\\u0001";
+        std::string text;
+        text.reserve(dumped.size());
+        std::size_t from = 0;
+        for (std::size_t at = dumped.find(kMark); at != std::string::npos; at = dumped.find(kMark, from)) {
+            const std::size_t digits = at + kMark.size();
+            const std::size_t end = dumped.find('"', digits);
+            const std::string number = dumped.substr(digits, end - digits);
+            text.append(dumped, from, at - from);
+            if (!number.empty() && number.size() <= 18 &&
+                number.find_first_not_of("0123456789") == std::string::npos &&
+                std::stoull(number) < texts_.size())
+                text += texts_[std::stoull(number)];
+            else
+                text.append(dumped, at, end + 1 - at); // not a placeholder
+            from = end + 1;
+        }
+        text.append(dumped, from, std::string::npos);
+        return text;
+    }
+
+private:
+    std::vector<std::string> texts_;
+};
+
+// Every phase's per-pass times of one test, per client: {"open": [[...], ...]}.
+Json SamplesJson(const RunRecord& run, std::size_t t, std::int64_t frequency, CompactArrays& compact) {
+    const double microsecondsPerTick = 1e6 / static_cast<double>(frequency);
+    Json samples = Json::object();
+    for (std::size_t phase = 0; phase < kTests[t].phaseCount; ++phase) {
+        Json clients = Json::array();
+        for (const ClientRecord& client : run.clients) {
+            const std::vector<std::int64_t>& ticks = client.phaseTicks[t];
+            const std::size_t passes = ticks.size() / kTests[t].phaseCount;
+            Json values = Json::array();
+            for (std::size_t pass = 0; pass < passes; ++pass)
+                values.push_back(
+                    Tenths(static_cast<double>(ticks[phase * passes + pass]) * microsecondsPerTick));
+            clients.push_back(std::move(values));
+        }
+        samples[Utf16ToUtf8(kTests[t].phaseNames[phase])] = compact.Placeholder(clients);
+    }
+    return samples;
+}
+
+Json RunJson(const RunSettings& settings, const RunSeries& series, std::size_t index,
+             CompactArrays& compact) {
+    const RunRecord& run = series.runs[index];
+    const double operations = static_cast<double>(settings.iterations) * run.clients.size();
+    Json tests = Json::array();
+    for (std::size_t t = 0; t < std::size(kTests) && static_cast<int>(t) < run.completedTests; ++t) {
+        const double seconds = Seconds(run.durations.*kTests[t].duration);
+        Json test = {{"name", Utf16ToUtf8(kTests[t].name)},
+                     {"seconds", seconds},
+                     {"operationsPerSecond", OperationsPerSecond(operations, seconds)}};
+        Json clientSeconds = Json::array();
+        for (const ClientRecord& client : run.clients)
+            clientSeconds.push_back(Seconds(client.durations.*kTests[t].duration));
+        test["clientSeconds"] = std::move(clientSeconds);
+        if (settings.latency)
+            test["samplesUs"] = SamplesJson(run, t, series.counterFrequency, compact);
+        tests.push_back(std::move(test));
+    }
+    Json testFiles = Json::array();
+    for (const ClientRecord& client : run.clients)
+        testFiles.push_back(Utf16ToUtf8(client.testFile));
+    return {{"run", index + 1},
+            {"start", IsoUtc(run.startTime)},
+            {"testFiles", std::move(testFiles)},
+            {"tests", std::move(tests)},
+            {"result", ResultJson(run.result)}};
+}
+
 } // namespace
 
-std::string JsonDocument(const RunSettings& settings, const RunRecord& record) {
-    const double operations = static_cast<double>(settings.iterations) * record.clients.size();
+std::string JsonDocument(const RunSettings& settings, const RunSeries& series) {
+    const double operations = static_cast<double>(settings.iterations) * settings.clients;
+    const bool one = series.runs.size() == 1;
     Json tests = Json::array();
-    for (std::size_t t = 0; t < std::size(kTests) && static_cast<int>(t) < record.completedTests; ++t) {
-        const double seconds = Seconds(record.durations.*kTests[t].duration);
-        Json test = {{"name", Utf16ToUtf8(kTests[t].name)}, {"seconds", seconds}};
-        test["operationsPerSecond"] = seconds > 0 ? Json(operations / seconds) : Json(nullptr);
-        Json clientSeconds = Json::array();
-        for (const ClientRecord& client : record.clients)
-            clientSeconds.push_back(Seconds(client.durations.*kTests[t].duration));
-        test["clientSeconds"] = clientSeconds;
+    for (std::size_t t = 0; t < std::size(kTests); ++t) {
+        const std::vector<double> seconds = RunSeconds(series, t);
+        if (seconds.empty())
+            break;
+        const double median = Median(seconds);
+        Json test = {{"name", Utf16ToUtf8(kTests[t].name)},
+                     {"seconds", median},
+                     {"operationsPerSecond", OperationsPerSecond(operations, median)}};
+        if (one) {
+            Json clientSeconds = Json::array();
+            for (const ClientRecord& client : series.runs[0].clients)
+                clientSeconds.push_back(Seconds(client.durations.*kTests[t].duration));
+            test["clientSeconds"] = std::move(clientSeconds);
+        } else {
+            const auto [min, max] = std::minmax_element(seconds.begin(), seconds.end());
+            test["runs"] = seconds.size();
+            test["minSeconds"] = *min;
+            test["maxSeconds"] = *max;
+            test["madSeconds"] = MedianAbsoluteDeviation(seconds);
+        }
         if (settings.latency) {
-            test["pass"] = StatsJson(record.latency[t].pass);
+            test["pass"] = StatsJson(series.latency[t].pass);
             Json phases = Json::array();
             for (std::size_t phase = 0; phase < kTests[t].phaseCount; ++phase) {
                 Json entry = {{"phase", Utf16ToUtf8(kTests[t].phaseNames[phase])}};
-                entry.update(StatsJson(record.latency[t].phases[phase]));
-                phases.push_back(entry);
+                entry.update(StatsJson(series.latency[t].phases[phase]));
+                phases.push_back(std::move(entry));
             }
-            test["phases"] = phases;
+            test["phases"] = std::move(phases);
         }
-        tests.push_back(test);
+        tests.push_back(std::move(test));
     }
+    CompactArrays compact;
+    Json runs = Json::array();
+    for (std::size_t r = 0; r < series.runs.size(); ++r)
+        runs.push_back(RunJson(settings, series, r, compact));
     Json testFiles = Json::array();
-    for (const ClientRecord& client : record.clients)
-        testFiles.push_back(Utf16ToUtf8(client.testFile));
+    if (!series.runs.empty())
+        testFiles = runs[0]["testFiles"];
     const Json document = {
         {"tool", "Quillmarsh"},
-        {"version", Utf16ToUtf8(record.version)},
-        {"start", IsoUtc(record.startTime)},
-        {"computer", Utf16ToUtf8(record.computer)},
-        {"account", Utf16ToUtf8(record.account)},
+        {"documentVersion", kDocumentVersion},
+        {"version", Utf16ToUtf8(series.version)},
+        {"label", settings.label.empty() ? Json(nullptr) : Json(Utf16ToUtf8(settings.label))},
+        {"start", series.runs.empty() ? std::string() : IsoUtc(series.runs[0].startTime)},
+        {"computer", Utf16ToUtf8(series.computer)},
+        {"account", Utf16ToUtf8(series.account)},
         {"target", Utf16ToUtf8(settings.target)},
         {"testFile", Utf16ToUtf8(settings.testFilePath)},
         {"iterations", settings.iterations},
-        {"clients", record.clients.size()},
-        {"testFiles", testFiles},
+        {"clients", settings.clients},
+        {"testFiles", std::move(testFiles)},
+        {"runs", settings.runs},
         {"latency", settings.latency},
-        {"counterFrequency", record.counterFrequency},
-        {"tests", tests},
-        {"result", {{"code", record.result}, {"text", Utf16ToUtf8(ResultText(record.result))}}},
+        {"counterFrequency", series.counterFrequency},
+        {"tests", std::move(tests)},
+        {"runResults", std::move(runs)},
+        {"result", ResultJson(series.result)},
     };
-    return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    return compact.Fill(document.dump(2, ' ', false, Json::error_handler_t::replace)) + "\n";
 }

@@ -20,6 +20,15 @@ const TestColumns kTests[4] = {
      &TestPhaseTimes::createDeleteLoop, kCreateDeletePhases.data(), kCreateDeletePhases.size()},
 };
 
+std::vector<double> RunSeconds(const RunSeries& series, std::size_t test) {
+    std::vector<double> seconds;
+    for (const RunRecord& run : series.runs) {
+        if (static_cast<int>(test) < run.completedTests)
+            seconds.push_back(Seconds(run.durations.*kTests[test].duration));
+    }
+    return seconds;
+}
+
 double Tenths(double microseconds) {
     return std::round(microseconds * 10.0) / 10.0;
 }

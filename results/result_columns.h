@@ -4,9 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "driver/file_io_tests.h"
 #include "errors/win32_error.h"
+#include "results/run_record.h"
 
 // One of the four tests as the results name it.
 struct TestColumns {
@@ -20,6 +22,10 @@ struct TestColumns {
 
 // The four tests, in the order they run.
 extern const TestColumns kTests[4];
+
+// The seconds of test `test` in every run of `series` that completed it, in
+// run order.
+std::vector<double> RunSeconds(const RunSeries& series, std::size_t test);
 
 inline double Seconds(std::uint64_t microseconds) {
     return static_cast<double>(microseconds) / 1000000.0;

@@ -8,7 +8,7 @@
 #include "results/json_document.h"
 #include "results/result_columns.h"
 
-Win32Error WriteResultFiles(const RunSettings& settings, RunRecord record) {
+Win32Error WriteResultFiles(const RunSettings& settings, RunSeries& series) {
     const auto write = [&](const std::wstring& path, auto writeFile) -> Win32Error {
         if (path.empty())
             return 0;
@@ -28,12 +28,12 @@ Win32Error WriteResultFiles(const RunSettings& settings, RunRecord record) {
     // The document first, so that the row's result is the run's exit code, a
     // document that could not be written included.
     const Win32Error json = write(settings.jsonPath, [&](std::wstring& keptAt) {
-        return ReplaceFileContent(settings.jsonPath, JsonDocument(settings, record), keptAt);
+        return ReplaceFileContent(settings.jsonPath, JsonDocument(settings, series), keptAt);
     });
-    if (record.result == 0)
-        record.result = json;
+    if (series.result == 0)
+        series.result = json;
     const Win32Error csv = write(settings.csvPath, [&](std::wstring&) {
-        return AppendRow(settings.csvPath, CsvHeader(), CsvRow(settings, record));
+        return AppendRow(settings.csvPath, CsvHeader(), CsvRows(settings, series));
     });
     return json != 0 ? json : csv;
 }

@@ -6,6 +6,6 @@
 
 // Writes the result files the command line asked for, the JSON document first;
 // logs a failure (category "Result") and returns its code. The CSV row's
-// result is the run's exit code: record.result, or when that is 0, the code of
-// a JSON document that could not be written.
-Win32Error WriteResultFiles(const RunSettings& settings, RunRecord record);
+// result is the exit code: series.result, or when that is 0, the code of a
+// JSON document that could not be written, which then becomes series.result.
+Win32Error WriteResultFiles(const RunSettings& settings, RunSeries& series);

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <new>
 
 #include "driver/stopwatch.h"
@@ -18,54 +17,70 @@ std::wstring ComputerName() {
     return GetComputerNameW(name, &size) ? std::wstring(name, size) : std::wstring();
 }
 
-// The statistics of the samples that `sample(client, pass)` gives for every
-// pass of every client, gathered into one array.
-template <class Sample>
-LatencyStats Merged(std::size_t clients, std::uint32_t passes, std::int64_t frequency, Sample sample) {
-    const std::size_t count = clients * passes;
-    std::unique_ptr<std::int64_t[]> all(new (std::nothrow) std::int64_t[count]);
-    if (!all)
-        return {};
-    for (std::size_t client = 0; client < clients; ++client) {
-        for (std::uint32_t pass = 0; pass < passes; ++pass)
-            all[client * passes + pass] = sample(client, pass);
-    }
-    return ComputeLatencyStats(all.get(), count, frequency);
-}
-
 } // namespace
+
+RunSeries StartRunSeries() {
+    RunSeries series;
+    series.computer = ComputerName();
+    GetCurrentUserName(series.account);
+    series.counterFrequency = Stopwatch::Frequency();
+    return series;
+}
 
 RunRecord StartRunRecord() {
     RunRecord record;
     record.startTime = CurrentFileTime();
-    record.computer = ComputerName();
-    GetCurrentUserName(record.account);
-    record.counterFrequency = Stopwatch::Frequency();
     return record;
 }
 
-void ComputeLatency(const std::vector<const TestPhaseTimes*>& clients, RunRecord& record) {
-    if (clients.empty())
-        return;
-    for (std::size_t t = 0; t < std::size(kTests); ++t) {
-        const PhaseTimes& first = clients[0]->*kTests[t].phaseTimes;
-        const std::uint32_t passes = first.Passes();
-        if (t >= static_cast<std::size_t>(record.completedTests) || passes == 0)
+Win32Error KeepPhaseTimes(const TestPhaseTimes& times, int completedTests, ClientRecord& client) try {
+    for (std::size_t t = 0; t < std::size(kTests) && static_cast<int>(t) < completedTests; ++t) {
+        const PhaseTimes& phases = times.*kTests[t].phaseTimes;
+        if (phases.Passes() == 0)
             continue;
-        const auto times = [&](std::size_t client) -> const PhaseTimes& {
-            return clients[client]->*kTests[t].phaseTimes;
-        };
-        TestLatency& latency = record.latency[t];
-        latency.pass =
-            Merged(clients.size(), passes, record.counterFrequency, [&](std::size_t c, std::uint32_t p) {
-                std::int64_t total = 0;
-                for (std::size_t phase = 0; phase < times(c).Phases(); ++phase)
-                    total += times(c).Phase(phase)[p];
-                return total;
-            });
-        for (std::size_t phase = 0; phase < first.Phases(); ++phase)
-            latency.phases[phase] =
-                Merged(clients.size(), passes, record.counterFrequency,
-                       [&](std::size_t c, std::uint32_t p) { return times(c).Phase(phase)[p]; });
+        const std::int64_t* first = phases.Phase(0);
+        client.phaseTicks[t].assign(first, first + phases.Phases() * phases.Passes());
     }
+    return 0;
+} catch (const std::bad_alloc&) {
+    return win32::kOutOfMemory;
+}
+
+TestLatency LatencyOf(const RunRecord* runs, std::size_t count, std::size_t test, std::int64_t frequency) {
+    const std::size_t phases = kTests[test].phaseCount;
+    // Every pass of every client of every run that completed the test: whole
+    // passes (each pass's own phases added in pass order) and each phase on its
+    // own.
+    std::vector<std::int64_t> passes;
+    std::array<std::vector<std::int64_t>, 4> byPhase;
+    for (const RunRecord* run = runs; run != runs + count; ++run) {
+        for (const ClientRecord& client : run->clients) {
+            const std::vector<std::int64_t>& ticks = client.phaseTicks[test];
+            const std::size_t passCount = ticks.size() / phases;
+            for (std::size_t pass = 0; pass < passCount; ++pass) {
+                std::int64_t total = 0;
+                for (std::size_t phase = 0; phase < phases; ++phase)
+                    total += ticks[phase * passCount + pass];
+                passes.push_back(total);
+            }
+            for (std::size_t phase = 0; phase < phases; ++phase)
+                byPhase[phase].insert(byPhase[phase].end(), ticks.begin() + phase * passCount,
+                                      ticks.begin() + (phase + 1) * passCount);
+        }
+    }
+    TestLatency latency;
+    if (passes.empty())
+        return latency;
+    latency.pass = ComputeLatencyStats(passes.data(), passes.size(), frequency);
+    for (std::size_t phase = 0; phase < phases; ++phase)
+        latency.phases[phase] = ComputeLatencyStats(byPhase[phase].data(), byPhase[phase].size(), frequency);
+    return latency;
+}
+
+Win32Error ComputeLatency(RunSeries& series) try {
+    for (std::size_t t = 0; t < std::size(kTests); ++t)
+        series.latency[t] = LatencyOf(series.runs.data(), series.runs.size(), t, series.counterFrequency);
+    return 0;
+} catch (const std::bad_alloc&) {
+    return win32::kOutOfMemory;
 }

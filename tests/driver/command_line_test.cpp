@@ -114,6 +114,20 @@ TEST(ProcessCmdLine, EveryErrorLogsItsOneMessageAndReturns87) {
         {{L"-target", L"x", L"-clients", L"99999999999"},
          L"Clients <99999999999> must be a number from 1 to 256"},
         {{L"-target", L"x", L"-CLIENTS"}, L"Missing argument missing for parameter '-CLIENTS'"},
+        {{L"-target", L"x", L"-runs", L"0"}, L"Runs <0> must be a number from 1 to 1000"},
+        {{L"-target", L"x", L"-runs", L"1001"}, L"Runs <1001> must be a number from 1 to 1000"},
+        {{L"-target", L"x", L"-Runs", L"five"}, L"Runs <five> must be a number from 1 to 1000"},
+        {{L"-target", L"x", L"-label", L"-runs", L"3"},
+         L"The label after '-label' is missing: <-runs> is an option"},
+        {{L"-target", L"x", L"-label", L"a\tb"}, L"The label <a\tb> holds a control character"},
+        {{L"-compare", L"a.json"},
+         L"-compare needs a baseline document and at least one more to compare with it"},
+        {{L"-compare", L"a.json", L"-json", L"c.json"},
+         L"-compare needs a baseline document and at least one more to compare with it"},
+        {{L"-compare", L"a.json", L"b.json", L"-target", L"x"},
+         L"-compare combines with -json <file> only, not with <-target>"},
+        {{L"-latency", L"-COMPARE", L"a.json", L"b.json"},
+         L"-compare combines with -json <file> only, not with <-latency>"},
         {{L"-foo", L"-help"}, L"Unknown parameter <-foo>"},
         {{L"x"}, L"Unknown parameter <x>"},
         {{L"-targets", L"x"}, L"Unknown parameter <-targets>"},
@@ -202,6 +216,8 @@ TEST(ProcessCmdLine, AcceptedCommandLinesFillTheSettings) {
         {{L"-clients", L"256", L"-target", L"x", L"-Clients", L"1"}, L"x", 1000, L"", 1},
         {{L"-target", L"x", L"-clients", L"256", L"-iterations", L"3"}, L"x", 3, L"", 256},
         {{L"-target", L"x", L"-clients", L"4x"}, L"x", 1000, L"Clients <4x> is read as 4", 4},
+        {{L"-target", L"x", L"-runs", L"5", L"-label", L"server A"}, L"x", 1000},
+        {{L"-target", L"x", L"-runs", L"3x"}, L"x", 1000, L"Runs <3x> is read as 3"},
         {{L"-target", L"x", L"-iterations", L"0"}, L"x", 1000},
         {{L"-target", L"x", L"-iterations", L"-0"}, L"x", 1000},
         {{L"-target", L"x", L"-iterations", L"2147483647"}, L"x", 2147483647u},
@@ -401,6 +417,30 @@ TEST(ProcessCmdLine, EveryRunGetsAFileNameOfItsOwn) {
         paths.insert(r.settings.testFilePath);
     }
     EXPECT_EQ(paths.size(), 10u) << "two runs against the same target share a test file name";
+}
+
+TEST(ProcessCmdLine, RunsAndLabelFillTheSettings) {
+    const ParseResult r = Parse({L"-target", L"x", L"-runs", L"5", L"-LABEL", L"server A"});
+    EXPECT_EQ(r.code, 0u);
+    EXPECT_TRUE(r.runTests);
+    EXPECT_EQ(r.settings.runs, 5u);
+    EXPECT_EQ(r.settings.label, L"server A");
+}
+
+// -compare runs no test: it names the documents, the baseline first, and may
+// write the comparison as JSON.
+TEST(ProcessCmdLine, CompareNamesItsDocumentsAndRunsNoTest) {
+    TempDir results;
+    const ParseResult r =
+        Parse({L"-json", results.File(L"c.json"), L"-compare", L"base.json", L"other.json", L"third.json"});
+    EXPECT_EQ(r.code, 0u);
+    EXPECT_FALSE(r.runTests);
+    EXPECT_EQ(r.settings.compareFiles,
+              (std::vector<std::wstring>{L"base.json", L"other.json", L"third.json"}));
+    EXPECT_EQ(r.settings.jsonPath, results.File(L"c.json"));
+    EXPECT_TRUE(r.settings.testFilePath.empty());
+    EXPECT_TRUE(r.log.empty()) << r.log[0];
+    EXPECT_TRUE(ListDirectory(results.Path()).empty());
 }
 
 TEST(ProcessCmdLine, MissingArgumentVectorIsRejectedSilently) {

@@ -4,17 +4,22 @@
 # exit code 1223 (a shell sees 1223 & 255 = 199), the progress up to that
 # test's start and nothing after it on standard output, the cancel verdict as
 # the only text on standard error, and an empty target folder.
-#   interrupt.sh QUILLMARSH_EXE PREFIX write|profile-read|custom-read|create-delete [twice|clients]
+#   interrupt.sh QUILLMARSH_EXE PREFIX write|profile-read|custom-read|create-delete [twice|clients|runs]
 # "clients" runs four clients at once: every client stops, every file goes.
+# "runs" runs three runs with a JSON document and interrupts the second: the
+# first run's result lines stay, and the document holds the first run whole and
+# the second as cancelled.
 set -u
 exe=$1
 prefix=$2
 phase=$3
 twice=""
-clients=()
+runs=""
+options=()
 case ${4:-} in
 twice) twice=1 ;;
-clients) clients=(-clients 4) ;;
+clients) options=(-clients 4) ;;
+runs) runs=1 ;;
 esac
 here=$(cd "$(dirname "$0")" && pwd)
 wine_run=$here/../../scripts/wine-run
@@ -31,16 +36,19 @@ work=$(mktemp -d /tmp/qm-interrupt-XXXXXX)
 target=$work/target
 mkdir "$target"
 trap 'rm -rf "$work"' EXIT
+[ -z "$runs" ] || options=(-runs 3 -json "Z:${work//\//\\}\\run.json")
 
 # Enough iterations that every test lasts well beyond the signal's way.
-"$wine_run" "$prefix" "$exe" -target "Z:${target//\//\\}" -iterations 2000 "${clients[@]}" >"$work/out" 2>"$work/err" </dev/null &
+"$wine_run" "$prefix" "$exe" -target "Z:${target//\//\\}" -iterations 2000 "${options[@]}" >"$work/out" 2>"$work/err" </dev/null &
 pid=$!
-for _ in $(seq 3000); do
-    grep -qF -- "$marker" "$work/out" 2>/dev/null && break
+# The marker of the test to interrupt, in the second run when there are runs.
+reached() { sed -n "${runs:+/^Run 2 of 3/,\$}p" "$work/out" 2>/dev/null | grep -qF -- "$marker"; }
+for _ in $(seq 6000); do
+    reached && break
     kill -0 $pid 2>/dev/null || break
     sleep 0.01
 done
-if ! grep -qF -- "$marker" "$work/out"; then
+if ! reached; then
     echo "the run never reached: $marker"
     cat "$work/out" "$work/err"
     kill $pid 2>/dev/null
@@ -62,7 +70,16 @@ case "$last" in
 "$marker"*) ;;
 *) echo "standard output goes on after the interrupted test's start (last line: $last)"; fail=1 ;;
 esac
-if grep -q '(s):' "$work/out"; then echo "a result line was printed"; fail=1; fi
+if [ -z "$runs" ]; then
+    if grep -q '(s):' "$work/out"; then echo "a result line was printed"; fail=1; fi
+else
+    [ "$(grep -c '(s):' "$work/out")" -eq 4 ] || { echo "not the first run's four result lines alone"; fail=1; }
+    json=$(tr -d '\r' <"$work/run.json")
+    [ "$(printf '%s\n' "$json" | grep -c '^      "run": ')" -eq 2 ] || { echo "the document does not hold two runs"; fail=1; }
+    [ "$(printf '%s\n' "$json" | grep -c '"code": 1223')" -eq 2 ] ||
+        { echo "the second run and the document are not cancelled"; fail=1; }
+    [ "$(printf '%s\n' "$json" | grep -c '"code": 0')" -eq 1 ] || { echo "the first run is not whole"; fail=1; }
+fi
 err=$(tr -d '\r' <"$work/err")
 expected_err_start=$'\nQuillmarsh finished with error: '
 case "$err" in

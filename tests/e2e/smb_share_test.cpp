@@ -10,7 +10,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <atomic>
+#include <tuple>
 #include <regex>
 #include <string>
 #include <vector>
@@ -170,6 +172,46 @@ TEST_F(SmbShare, JsonDocumentOnTheShareIsWrittenWholeAndReadsBack) {
         EXPECT_EQ(ListDirectory(ServerFolder()), std::vector<std::wstring>{L"r.json"})
             << "a temporary or probe file stayed on the server";
     }
+}
+
+// The question the tool is run for: is the share slower than a local folder?
+// Five runs each, with per-pass samples: every test and the phases that cross
+// the network are significantly slower on the share.
+TEST_F(SmbShare, ComparisonWithALocalFolderShowsRealSlowDowns) {
+    TempDir local;
+    TempDir results;
+    const std::wstring a = results.File(L"local.json"), b = results.File(L"share.json");
+    for (const auto& [target, json, label] :
+         {std::tuple{local.Path(), a, L"local"}, std::tuple{Folder(), b, L"share"}}) {
+        const ProcessResult run = RunTool({L"-target", target, L"-iterations", L"20", L"-runs", L"5",
+                                           L"-latency", L"-label", label, L"-json", json});
+        ASSERT_EQ(run.exitCode, 0u) << run.err;
+    }
+    const std::wstring out = results.File(L"comparison.json");
+    const ProcessResult run = RunTool({L"-compare", a, b, L"-json", out});
+    ASSERT_EQ(run.exitCode, 0u) << run.err;
+    const nlohmann::json comparison = nlohmann::json::parse(ReadBytes(out))["comparisons"][0];
+    EXPECT_EQ(comparison["baseline"], "local");
+    EXPECT_EQ(comparison["other"], "share");
+    EXPECT_EQ(comparison["basis"], "runs");
+    ASSERT_EQ(comparison["tests"].size(), 4u);
+    for (const auto& test : comparison["tests"]) {
+        EXPECT_EQ(test["significant"], true) << test << "\n" << run.out;
+        EXPECT_GT(test["percent"].get<double>(), 0) << test;
+        EXPECT_GT(test["lowPercent"].get<double>(), 0) << test;
+    }
+    std::vector<std::string> slower;
+    for (const auto& phase : comparison["phases"]) {
+        if (phase["significant"] == true && phase["percent"].get<double>() > 0)
+            slower.push_back(phase["test"].get<std::string>() + " " + phase["phase"].get<std::string>());
+    }
+    for (const char* crossing : {"Write with custom function open", "Write with custom function close",
+                                 "Create/delete loop create", "Create/delete loop delete"})
+        EXPECT_NE(std::find(slower.begin(), slower.end(), crossing), slower.end()) << crossing << "\n"
+                                                                                   << run.out;
+    EXPECT_TRUE(std::regex_search(
+        run.out, std::regex(R"(\nWrite with custom function +[0-9.]+ +[0-9.]+ +\+[0-9.]+%)")))
+        << run.out;
 }
 
 } // namespace

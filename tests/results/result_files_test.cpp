@@ -10,29 +10,45 @@
 
 #include "results/csv_sheet.h"
 #include "results/json_document.h"
+#include "results/result_columns.h"
 #include "results/run_record.h"
 
 namespace {
 
-// A run of 100 iterations whose first `completed` tests completed.
+// One run of 100 iterations whose first `completed` tests completed, on one
+// client, as the only run of a series.
 struct SampleRun {
     explicit SampleRun(int completed) {
         settings.target = L"\\\\srv\\share\\q";
         settings.testFilePath = L"\\\\srv\\share\\q\\0f8fad5b-d9cb-469f-a165-70867728950e";
         settings.iterations = 100;
-        record.durations = {1500000, 250000, 2000000, 4000};
-        record.clients = {{settings.testFilePath, record.durations}};
+        series.version = L"1.0.1.0";
+        series.computer = L"BENCH1";
+        series.account = L"LAB\\alice";
+        series.counterFrequency = 10000000; // a tick is 0.1 us
+        series.runs.push_back(Run(completed, {1500000, 250000, 2000000, 4000}));
+        series.result = completed == 4 ? 0 : 2;
+    }
+    RunRecord Run(int completed, TestDurations durations) const {
+        RunRecord record;
         record.startTime = 132627256800050000; // 2021-04-12 18:28:00.005 UTC
-        record.version = L"1.0.1.0";
-        record.computer = L"BENCH1";
-        record.account = L"LAB\\alice";
-        record.counterFrequency = 10000000;
+        record.durations = durations;
+        record.clients = {{settings.testFilePath, durations, {}}};
         record.completedTests = completed;
         record.result = completed == 4 ? 0 : 2;
+        return record;
     }
+    RunRecord& Record() { return series.runs[0]; }
     RunSettings settings;
-    RunRecord record;
+    RunSeries series;
 };
+
+// Phase times of a test with `phases` phases whose passes take `passTicks`
+// (all in the first phase, the others zero).
+std::vector<std::int64_t> PassTicks(std::vector<std::int64_t> passTicks, std::size_t phases) {
+    passTicks.resize(passTicks.size() * phases, 0);
+    return passTicks;
+}
 
 // Splits one CSV line (ending in CR LF) into its fields, undoing RFC 4180 quoting.
 std::vector<std::string> CsvFields(const std::string& line) {
@@ -58,9 +74,11 @@ std::vector<std::string> CsvFields(const std::string& line) {
 TEST(CsvRow, HoldsTheRunsFieldsUnderTheHeadersNames) {
     SampleRun run(4);
     run.settings.latency = true;
-    run.record.latency[0].pass = {100, 200.0, 250.0, 240.5, 0, 300.25, 0, 410.0};
+    run.settings.label = L"server A";
+    // Passes of 240.0, 240.5, 300.2 and 410.0 us: p50 is the second, p99 the largest.
+    run.Record().clients[0].phaseTicks[0] = PassTicks({2400, 2405, 3002, 4100}, 3);
     const std::vector<std::string> header = CsvFields(CsvHeader());
-    const std::vector<std::string> row = CsvFields(CsvRow(run.settings, run.record));
+    const std::vector<std::string> row = CsvFields(CsvRows(run.settings, run.series));
     ASSERT_EQ(row.size(), header.size());
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"time", "2021-04-12T18:28:00.005Z"},
@@ -72,24 +90,28 @@ TEST(CsvRow, HoldsTheRunsFieldsUnderTheHeadersNames) {
         {"custom_read_s", "2.000000"},
         {"create_delete_s", "0.004000"},
         {"write_p50_us", "240.5"},
-        {"write_p99_us", "300.3"}, // rounded to the tenth, half away from zero, as everywhere
+        {"write_p99_us", "410.0"},
         {"write_max_us", "410.0"},
         {"result", "0"},
         {"clients", "1"},
+        {"label", "server A"},
+        {"run", "1"},
     };
     for (const auto& [name, value] : expected) {
         const auto column = std::find(header.begin(), header.end(), name);
         ASSERT_NE(column, header.end()) << "no column " << name;
         EXPECT_EQ(row[column - header.begin()], value) << "column " << name;
     }
-    EXPECT_EQ(header.size(), 4u + 4u + 12u + 2u);
-    EXPECT_EQ(header.back(), "clients") << "a new column goes at the end, after the columns older sheets have";
+    EXPECT_EQ(header.size(), 4u + 4u + 12u + 4u);
+    EXPECT_EQ(std::vector<std::string>(header.begin() + 20, header.end()),
+              (std::vector<std::string>{"result", "clients", "label", "run"}))
+        << "new columns go at the end, after the columns older sheets have";
 }
 
 TEST(CsvRow, QuotesWhatNeedsQuotingAndLeavesUnknownFieldsEmpty) {
     SampleRun run(2); // the custom read failed: its time and the loop's are unknown
     run.settings.target = L"C:\\a,b \"quoted\"\r\nnext";
-    const std::string line = CsvRow(run.settings, run.record);
+    const std::string line = CsvRows(run.settings, run.series);
     EXPECT_NE(line.find(",\"C:\\a,b \"\"quoted\"\"\r\nnext\","), std::string::npos) << line;
     const std::vector<std::string> header = CsvFields(CsvHeader());
     const std::vector<std::string> row = CsvFields(line);
@@ -106,12 +128,12 @@ TEST(CsvRow, QuotesWhatNeedsQuotingAndLeavesUnknownFieldsEmpty) {
 TEST(CsvRow, LatencyFieldsOfTestsThatDidNotCompleteStayEmpty) {
     SampleRun run(2);
     run.settings.latency = true;
-    for (TestLatency& test : run.record.latency) // statistics left from passes that did not complete
-        test.pass = {50, 1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0};
-    const std::vector<std::string> row = CsvFields(CsvRow(run.settings, run.record));
+    for (std::size_t t = 0; t < 4; ++t) // samples left from passes of tests that did not complete
+        run.Record().clients[0].phaseTicks[t] = PassTicks({30, 50, 70}, t == 1 ? 1 : 3);
+    const std::vector<std::string> row = CsvFields(CsvRows(run.settings, run.series));
     const std::vector<std::string> header = CsvFields(CsvHeader());
     ASSERT_EQ(row.size(), header.size());
-    const std::vector<std::string> expected = {"3.0", "5.0", "7.0", "3.0", "5.0", "7.0",
+    const std::vector<std::string> expected = {"5.0", "7.0", "7.0", "5.0", "7.0", "7.0",
                                                "",    "",    "",    "",    "",    ""};
     for (std::size_t i = 8; i < 20; ++i)
         EXPECT_EQ(row[i], expected[i - 8]) << "column " << header[i];
@@ -120,31 +142,39 @@ TEST(CsvRow, LatencyFieldsOfTestsThatDidNotCompleteStayEmpty) {
 // Whole passes are the sums of each pass's own phases: a pass whose open was
 // quick and whose close was slow is as long as one the other way round.
 TEST(ComputeLatency, WholePassesAddEachPasssOwnPhases) {
-    FileIoTests tests;
-    tests.settings.latency = true;
-    PhaseTimes& times = tests.phaseTimes.writeCustomFunction;
-    ASSERT_TRUE(times.Reserve(3, 4));
-    const std::int64_t open[] = {10, 40, 20, 30}, write[] = {5, 5, 5, 5}, close[] = {85, 55, 75, 65};
-    std::copy(std::begin(open), std::end(open), times.Phase(0));
-    std::copy(std::begin(write), std::end(write), times.Phase(1));
-    std::copy(std::begin(close), std::end(close), times.Phase(2));
-    RunRecord record;
-    record.counterFrequency = 10000000; // a tick is 0.1 us
-    record.completedTests = 1;
-    ComputeLatency({&tests.phaseTimes}, record);
+    SampleRun run(1);
+    // open {10, 40, 20, 30}, write 5 each, close {85, 55, 75, 65}: 100 ticks a pass
+    run.Record().clients[0].phaseTicks[0] = {10, 40, 20, 30, 5, 5, 5, 5, 85, 55, 75, 65};
+    ASSERT_EQ(ComputeLatency(run.series), 0u);
 
-    const LatencyStats& pass = record.latency[0].pass;
+    const LatencyStats& pass = run.series.latency[0].pass;
     EXPECT_EQ(pass.count, 4u);
     EXPECT_DOUBLE_EQ(pass.min, 10.0) << "every pass took 100 ticks";
     EXPECT_DOUBLE_EQ(pass.max, 10.0) << "every pass took 100 ticks";
-    EXPECT_DOUBLE_EQ(record.latency[0].phases[0].p50, 2.0);
-    EXPECT_DOUBLE_EQ(record.latency[0].phases[2].max, 8.5);
-    EXPECT_EQ(record.latency[1].pass.count, 0u) << "a test that did not complete has no statistics";
+    EXPECT_DOUBLE_EQ(run.series.latency[0].phases[0].p50, 2.0);
+    EXPECT_DOUBLE_EQ(run.series.latency[0].phases[2].max, 8.5);
+    EXPECT_EQ(run.series.latency[1].pass.count, 0u) << "a test that did not complete has no statistics";
+}
+
+// With more runs and clients, the statistics are over every pass of them all.
+TEST(ComputeLatency, CoversEveryClientOfEveryRun) {
+    SampleRun run(1);
+    run.series.runs.push_back(run.Run(1, {}));
+    run.Record().clients.push_back(run.Record().clients[0]);
+    run.Record().clients[0].phaseTicks[0] = PassTicks({10, 20}, 3);
+    run.Record().clients[1].phaseTicks[0] = PassTicks({30, 40}, 3);
+    run.series.runs[1].clients[0].phaseTicks[0] = PassTicks({50, 60}, 3);
+    ASSERT_EQ(ComputeLatency(run.series), 0u);
+    const LatencyStats& pass = run.series.latency[0].pass;
+    EXPECT_EQ(pass.count, 6u);
+    EXPECT_DOUBLE_EQ(pass.min, 1.0);
+    EXPECT_DOUBLE_EQ(pass.max, 6.0);
+    EXPECT_DOUBLE_EQ(pass.p50, 3.0);
 }
 
 TEST(JsonDocument, ListsOnlyTheCompletedTestsOfAFailedRun) {
     SampleRun run(2);
-    const nlohmann::json document = nlohmann::json::parse(JsonDocument(run.settings, run.record));
+    const nlohmann::json document = nlohmann::json::parse(JsonDocument(run.settings, run.series));
     ASSERT_EQ(document["tests"].size(), 2u);
     EXPECT_EQ(document["tests"][0]["name"], "Write with custom function");
     EXPECT_EQ(document["tests"][1]["name"], "ReadPrivateProfileString");
@@ -160,10 +190,58 @@ TEST(JsonDocument, ListsOnlyTheCompletedTestsOfAFailedRun) {
 TEST(JsonDocument, IsValidUtf8WithSurrogatePairsAsOneCharacter) {
     SampleRun run(4);
     run.settings.target = L"C:\\caf\u00E9\\\xD83D\xDE00\\lone\xD800-";
-    const std::string text = JsonDocument(run.settings, run.record);
+    const std::string text = JsonDocument(run.settings, run.series);
     const nlohmann::json document = nlohmann::json::parse(text); // throws on invalid UTF-8
     EXPECT_EQ(document["target"].get<std::string>(), "C:\\caf\xC3\xA9\\\xF0\x9F\x98\x80\\lone\xEF\xBF\xBD-")
         << "U+1F600 must be one four-byte sequence, a lone surrogate U+FFFD";
+}
+
+// Repeated runs: the document holds every run and, per test, the median over
+// the runs with its spread; the CSV sheet gets a row per run.
+TEST(JsonDocument, HoldsEveryRunAndTheirSummary) {
+    SampleRun run(4);
+    run.settings.runs = 3;
+    run.settings.label = L"before";
+    run.series.runs.push_back(run.Run(4, {1000000, 250000, 2000000, 4000}));
+    run.series.runs.push_back(run.Run(4, {1900000, 250000, 2000000, 4000}));
+    const nlohmann::json document = nlohmann::json::parse(JsonDocument(run.settings, run.series));
+    EXPECT_EQ(document["documentVersion"], 2);
+    EXPECT_EQ(document["label"], "before");
+    EXPECT_EQ(document["runs"], 3);
+    ASSERT_EQ(document["runResults"].size(), 3u);
+    EXPECT_EQ(document["runResults"][1]["run"], 2);
+    EXPECT_DOUBLE_EQ(document["runResults"][2]["tests"][0]["seconds"].get<double>(), 1.9);
+    const nlohmann::json& write = document["tests"][0];
+    EXPECT_DOUBLE_EQ(write["seconds"].get<double>(), 1.5) << "the median of 1.5, 1.0 and 1.9";
+    EXPECT_DOUBLE_EQ(write["minSeconds"].get<double>(), 1.0);
+    EXPECT_DOUBLE_EQ(write["maxSeconds"].get<double>(), 1.9);
+    EXPECT_NEAR(write["madSeconds"].get<double>(), 0.4, 1e-12)
+        << "the median of |1.5-1.5|, |1.0-1.5|, |1.9-1.5|";
+    EXPECT_EQ(write["runs"], 3);
+
+    const std::string rows = CsvRows(run.settings, run.series);
+    std::vector<std::string> runs;
+    for (std::size_t start = 0; start < rows.size(); start = rows.find("\r\n", start) + 2)
+        runs.push_back(CsvFields(rows.substr(start, rows.find("\r\n", start) + 2 - start)).back());
+    EXPECT_EQ(runs, (std::vector<std::string>{"1", "2", "3"}));
+}
+
+// With -latency each run keeps every phase's per-pass times, per client, in
+// pass order, in microseconds to the tenth.
+TEST(JsonDocument, KeepsThePerPassSamplesOfEveryClient) {
+    SampleRun run(1);
+    run.settings.latency = true;
+    run.Record().clients.push_back(run.Record().clients[0]);
+    run.Record().clients[0].phaseTicks[0] = {12, 34, 5, 6, 78, 91};   // open, write, close of 2 passes
+    run.Record().clients[1].phaseTicks[0] = {100, 200, 1, 2, 10, 20}; // the second client's
+    ASSERT_EQ(ComputeLatency(run.series), 0u);
+    const std::string text = JsonDocument(run.settings, run.series);
+    const nlohmann::json document = nlohmann::json::parse(text);
+    const nlohmann::json& samples = document["runResults"][0]["tests"][0]["samplesUs"];
+    EXPECT_EQ(samples["open"], nlohmann::json::parse("[[1.2, 3.4], [10.0, 20.0]]"));
+    EXPECT_EQ(samples["write"], nlohmann::json::parse("[[0.5, 0.6], [0.1, 0.2]]"));
+    EXPECT_EQ(samples["close"], nlohmann::json::parse("[[7.8, 9.1], [1.0, 2.0]]"));
+    EXPECT_NE(text.find("\"open\": [[1.2,3.4],[10.0,20.0]]"), std::string::npos) << "one line per phase";
 }
 
 } // namespace
