@@ -13,6 +13,7 @@
 #include "errors/error_text.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
+#include "support/timing_allowance.h"
 #include "utf16_bytes.h"
 
 namespace {
@@ -389,7 +390,10 @@ TEST_F(FileIoTestsTest, EachStoredDurationCoversItsTimedLoop) {
         const std::uint64_t inside = tests.durations.*test.slot;
         EXPECT_LE(inside, static_cast<std::uint64_t>(outside.count()) + 1000)
             << "the stored time is longer than the whole test";
-        EXPECT_GE(inside, static_cast<std::uint64_t>(outside.count()) * 7 / 10)
+        // The call also creates and opens its file and logs; on a busy machine
+        // the scheduler may stretch that part by a few time slices.
+        EXPECT_GE(static_cast<double>(inside),
+                  static_cast<double>(outside.count()) * 7 / 10 - kBusyMachineAllowanceUs)
             << "the stored time leaves out most of the loop (" << inside << " of " << outside.count()
             << " us)";
     }
@@ -397,8 +401,8 @@ TEST_F(FileIoTestsTest, EachStoredDurationCoversItsTimedLoop) {
 
 // With -latency every pass's phases are kept, and they add up to the test's
 // stored duration: they run from the loop's start to its end without a gap,
-// so the two differ by the few counter reads outside the phases and by the
-// duration's truncation to whole microseconds.
+// so the two differ by the duration's truncation to whole microseconds and by
+// the few counter reads outside the phases (which a busy machine may stretch).
 TEST_F(FileIoTestsTest, PhaseTimesAddUpToEachTestsDuration) {
     tests.settings.iterations = 200;
     tests.settings.latency = true;
@@ -418,7 +422,13 @@ TEST_F(FileIoTestsTest, PhaseTimesAddUpToEachTestsDuration) {
         }
         const double phaseMicroseconds = static_cast<double>(ticks) * 1e6 / static_cast<double>(frequency);
         const double duration = static_cast<double>(tests.durations.*test.slot);
-        EXPECT_NEAR(phaseMicroseconds, duration, 20.0)
+        // Never more than the duration (they lie inside its stopwatch, whose time
+        // is truncated to the microsecond); less only by what a busy machine may
+        // add between the stopwatch and the first or last phase.
+        EXPECT_LE(phaseMicroseconds, duration + 1.0 + 1e-6)
+            << "the phases (" << phaseMicroseconds << " us) take longer than the duration (" << duration
+            << " us)";
+        EXPECT_GE(phaseMicroseconds, duration - kBusyMachineAllowanceUs)
             << "the phases (" << phaseMicroseconds << " us) do not add up to the duration (" << duration
             << " us)";
     }
