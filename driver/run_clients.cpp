@@ -172,7 +172,7 @@ Win32Error RunClients(const RunSettings& settings, RunRecord& record) {
         if (c > 0)
             client.settings.testFilePath = folder + GetUuidString(CreateUuid());
         client.logProgress = !many;
-        record.clients.push_back({client.settings.testFilePath, {}});
+        record.clients.push_back({client.settings.testFilePath, {}, {}});
     }
 
     std::vector<const std::atomic<std::uint32_t>*> passesDone;
