@@ -111,8 +111,8 @@ TEST(Clients, FourClientsReportWallTimesATableAndLeaveNothing) {
     }
     const std::vector<std::string> rows = Lines(ReadBytes(csv));
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].substr(rows[0].size() - 16), ",result,clients\r");
-    EXPECT_EQ(rows[1].substr(rows[1].size() - 5), ",0,4\r");
+    EXPECT_EQ(rows[0].substr(rows[0].size() - 26), ",result,clients,label,run\r");
+    EXPECT_EQ(rows[1].substr(rows[1].size() - 8), ",0,4,,1\r") << "result, clients, no label, run 1";
 }
 
 // Proof that the clients run at the same time: during the write test every

@@ -244,12 +244,12 @@ TEST_F(ResultFiles, CsvSheetGetsItsHeaderOnceAndARowPerRun) {
     const std::string quoted = ",\"" + Utf8(folder) + "\",";
     EXPECT_NE(lines[1].find(quoted + "2,"), std::string::npos) << "target not quoted: " << lines[1];
     EXPECT_NE(lines[2].find(quoted + "3,"), std::string::npos) << lines[2];
-    EXPECT_TRUE(std::regex_search(lines[1], std::regex(R"(,2,([0-9]+\.[0-9]{6},){4}(,){12}0,1$)")))
+    EXPECT_TRUE(std::regex_search(lines[1], std::regex(R"(,2,([0-9]+\.[0-9]{6},){4}(,){12}0,1,,1$)")))
         << lines[1];
     EXPECT_TRUE(
-        std::regex_search(lines[2], std::regex(R"(,3,([0-9]+\.[0-9]{6},){4}([0-9]+\.[0-9],){12}0,1$)")))
+        std::regex_search(lines[2], std::regex(R"(,3,([0-9]+\.[0-9]{6},){4}([0-9]+\.[0-9],){12}0,1,,1$)")))
         << lines[2];
-    EXPECT_TRUE(std::regex_search(lines[3], std::regex(R"(,1000,(,){4}(,){12}2,1$)"))) << lines[3];
+    EXPECT_TRUE(std::regex_search(lines[3], std::regex(R"(,1000,(,){4}(,){12}2,1,,1$)"))) << lines[3];
 }
 
 // Another process holds the old document without sharing from the moment the
@@ -284,9 +284,12 @@ TEST_F(ResultFiles, DocumentThatCannotBePutInPlaceStaysInItsOwnFile) {
     const std::vector<std::string> rows = Lines(ReadBytes(csv));
     ASSERT_EQ(rows.size(), 2u);
     // The result, then the number of clients, end the row.
-    const std::size_t clientsField = rows[1].rfind(',');
-    const std::size_t resultField = rows[1].rfind(',', clientsField - 1) + 1;
-    EXPECT_EQ(rows[1].substr(resultField, clientsField - resultField), std::to_string(run.exitCode))
+    // The row ends in result, clients, label and run.
+    std::vector<std::string> fields;
+    for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1)
+        fields.push_back(rows[1].substr(start, (end = rows[1].find(',', start)) - start));
+    ASSERT_GE(fields.size(), 4u);
+    EXPECT_EQ(fields[fields.size() - 4], std::to_string(run.exitCode))
         << "the row's result must be the exit code";
     EXPECT_TRUE(ListDirectory(target.Path()).empty());
 }
