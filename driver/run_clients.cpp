@@ -16,6 +16,7 @@
 #include "fsutil/delete_file.h"
 #include "fsutil/in_use_retry.h"
 #include "logging/logger.h"
+#include "results/result_columns.h"
 
 namespace {
 
@@ -26,24 +27,17 @@ using Test = Win32Error (FileIoTests::*)();
 // own, naming its file).
 struct TestStep {
     Test run;
-    const wchar_t* name;
     const wchar_t* category;
     const wchar_t* startLine;
 };
 
 constexpr TestStep kSteps[] = {
-    {&FileIoTests::WriteCustomFunction, L"Write with custom function", L"WriteCustomFunction", nullptr},
-    {&FileIoTests::ReadPrivateProfileString, L"ReadPrivateProfileString", L"ReadPrivateProfileString",
+    {&FileIoTests::WriteCustomFunction, L"WriteCustomFunction", nullptr},
+    {&FileIoTests::ReadPrivateProfileString, L"ReadPrivateProfileString",
      L"Starting GetPrivateProfileString read loop..."},
-    {&FileIoTests::ReadCustomFunction, L"Read with custom function", L"ReadCustomFunction",
-     L"Starting custom read loop..."},
-    {&FileIoTests::CreateDeleteLoop, L"Create/delete loop", L"CreateDeleteLoop",
-     L"Starting create/delete test..."},
+    {&FileIoTests::ReadCustomFunction, L"ReadCustomFunction", L"Starting custom read loop..."},
+    {&FileIoTests::CreateDeleteLoop, L"CreateDeleteLoop", L"Starting create/delete test..."},
 };
-
-std::uint64_t TestDurations::*const kDurations[] = {
-    &TestDurations::writeCustomFunction, &TestDurations::readPrivateProfileString,
-    &TestDurations::readCustomFunction, &TestDurations::createDeleteLoop};
 
 // Removes a client's test file. Another process may hold it open for a moment
 // without delete sharing, as virus scanners and indexers do: that is waited
@@ -207,7 +201,7 @@ Win32Error RunClients(const RunSettings& settings, RunRecord& record) {
                            : L"Creating " + std::to_wstring(count) + L" test files in <" + folder + L">...");
         meeting.Wait(); // the common start
         const std::int64_t start = meeting.LastMeeting();
-        progress.TestStarted(kSteps[t].name, start);
+        progress.TestStarted(kTests[t].name, start);
         meeting.Wait(); // every client is done
         progress.TestEnded();
         if (meeting.FirstFailure() != 0)
@@ -217,11 +211,11 @@ Win32Error RunClients(const RunSettings& settings, RunRecord& record) {
             std::int64_t last = start;
             for (std::size_t c = 0; c < count; ++c)
                 last = std::max(last, ends[c * std::size(kSteps) + t]);
-            record.durations.*kDurations[t] = static_cast<std::uint64_t>(
+            record.durations.*kTests[t].duration = static_cast<std::uint64_t>(
                 Stopwatch::MicrosecondsBetween(start, last, Stopwatch::Frequency()));
             LogMessage(LogLevel::INFO, kSteps[t].category, L"...done.");
         } else {
-            record.durations.*kDurations[t] = clients[0]->durations.*kDurations[t];
+            record.durations.*kTests[t].duration = clients[0]->durations.*kTests[t].duration;
         }
     }
     for (std::thread& thread : threads)

@@ -82,6 +82,12 @@ Win32Error ProbeReplace(const std::wstring& longPath) {
     return code;
 }
 
+// A result file opened for reading, while others may go on writing it.
+HANDLE OpenForReading(const std::wstring& path) {
+    return CreateFileW(LongPathOf(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+}
+
 } // namespace
 
 Win32Error CheckWritable(const std::wstring& path, bool replacedWhole) {
@@ -118,8 +124,7 @@ Win32Error ReplaceFileContent(const std::wstring& path, const std::string& bytes
 
 Win32Error ReadFileStart(const std::wstring& path, std::size_t count, std::string& bytes) {
     bytes.clear();
-    FileHandle file(CreateFileW(LongPathOf(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr));
+    FileHandle file(OpenForReading(path));
     if (!file.IsOpen()) {
         const Win32Error code = GetLastError();
         return code == win32::kFileNotFound ? 0 : code;
@@ -134,8 +139,7 @@ Win32Error ReadFileStart(const std::wstring& path, std::size_t count, std::strin
 
 Win32Error ReadWholeFile(const std::wstring& path, std::string& bytes) {
     bytes.clear();
-    FileHandle file(CreateFileW(LongPathOf(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr));
+    FileHandle file(OpenForReading(path));
     if (!file.IsOpen())
         return GetLastError();
     LARGE_INTEGER size{};

@@ -12,6 +12,7 @@
 #include "driver/result_report.h"
 #include "errors/string_conversion.h"
 #include "fsutil/result_file.h"
+#include "results/result_files.h"
 #include "logging/logger.h"
 #include "results/comparison_stats.h"
 #include "results/json_document.h"
@@ -345,14 +346,7 @@ Win32Error CompareDocuments(const std::vector<std::wstring>& files, const std::w
             return 0;
         const Json document = {
             {"tool", "Quillmarsh"}, {"documentVersion", kDocumentVersion}, {"comparisons", comparisons}};
-        std::wstring keptAt;
-        const Win32Error code = ReplaceFileContent(
-            jsonPath, document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n", keptAt);
-        if (code != 0)
-            LogMessage(LogLevel::ERROR, L"Result",
-                       L"Writing the result file <" + jsonPath + L"> failed with: " + ResultText(code) +
-                           (keptAt.empty() ? L"" : L" (the results are in <" + keptAt + L">)"));
-        return code;
+        return WriteJsonFile(jsonPath, document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
     } catch (const std::exception&) {
         return win32::kOutOfMemory;
     }

@@ -8,32 +8,47 @@
 #include "results/json_document.h"
 #include "results/result_columns.h"
 
+namespace {
+
+void LogWriteFailure(const std::wstring& path, Win32Error code, const std::wstring& keptAt) {
+    LogMessage(LogLevel::ERROR, L"Result",
+               L"Writing the result file <" + path + L"> failed with: " + ResultText(code) +
+                   (keptAt.empty() ? L"" : L" (the results are in <" + keptAt + L">)"));
+}
+
+} // namespace
+
+Win32Error WriteJsonFile(const std::wstring& path, const std::string& text) {
+    std::wstring keptAt;
+    const Win32Error code = ReplaceFileContent(path, text, keptAt);
+    if (code != 0)
+        LogWriteFailure(path, code, keptAt);
+    return code;
+}
+
 Win32Error WriteResultFiles(const RunSettings& settings, RunSeries& series) {
+    // Builds the text (which can run out of memory) and writes it.
     const auto write = [&](const std::wstring& path, auto writeFile) -> Win32Error {
         if (path.empty())
             return 0;
-        Win32Error code = 0;
-        std::wstring keptAt;
         try {
-            code = writeFile(keptAt);
+            return writeFile();
         } catch (const std::exception&) {
-            code = win32::kOutOfMemory; // what building the text can run out of
+            LogWriteFailure(path, win32::kOutOfMemory, L"");
+            return win32::kOutOfMemory;
         }
-        if (code != 0)
-            LogMessage(LogLevel::ERROR, L"Result",
-                       L"Writing the result file <" + path + L"> failed with: " + ResultText(code) +
-                           (keptAt.empty() ? L"" : L" (the results are in <" + keptAt + L">)"));
-        return code;
     };
     // The document first, so that the row's result is the run's exit code, a
     // document that could not be written included.
-    const Win32Error json = write(settings.jsonPath, [&](std::wstring& keptAt) {
-        return ReplaceFileContent(settings.jsonPath, JsonDocument(settings, series), keptAt);
-    });
+    const Win32Error json = write(
+        settings.jsonPath, [&] { return WriteJsonFile(settings.jsonPath, JsonDocument(settings, series)); });
     if (series.result == 0)
         series.result = json;
-    const Win32Error csv = write(settings.csvPath, [&](std::wstring&) {
-        return AppendRow(settings.csvPath, CsvHeader(), CsvRows(settings, series));
+    const Win32Error csv = write(settings.csvPath, [&] {
+        const Win32Error code = AppendRow(settings.csvPath, CsvHeader(), CsvRows(settings, series));
+        if (code != 0)
+            LogWriteFailure(settings.csvPath, code, L"");
+        return code;
     });
     return json != 0 ? json : csv;
 }

@@ -25,10 +25,6 @@ ProcessResult RunTool(const std::vector<std::wstring>& arguments) {
     return RunProcess(SiblingProgram(L"Quillmarsh.exe"), arguments);
 }
 
-std::string RegexText(const std::string& text) {
-    return std::regex_replace(text, std::regex(R"([\\^$.|?*+()\[\]{}])"), R"(\$&)");
-}
-
 const char* const kNames[] = {"Write with custom function", "ReadPrivateProfileString",
                               "Read with custom function", "Create/delete loop"};
 

@@ -50,11 +50,6 @@ std::wstring Widen(const std::string& ascii) {
     return std::wstring(ascii.begin(), ascii.end());
 }
 
-// `text` as a regular expression that matches it literally.
-std::string RegexText(const std::string& text) {
-    return std::regex_replace(text, std::regex(R"([\\^$.|?*+()\[\]{}])"), R"(\$&)");
-}
-
 // The system's text for `code` as a log line shows it.
 std::wstring ErrorText(Win32Error code) {
     std::wstring text = GetErrorText(code);

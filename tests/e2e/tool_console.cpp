@@ -19,13 +19,18 @@ std::string Narrow(const std::wstring& text) {
     return out;
 }
 
-std::string SuccessfulRunPattern(const std::wstring& folder) {
+std::string RegexText(const std::string& text) {
     std::string escaped;
-    for (char c : Narrow(folder)) {
+    for (char c : text) {
         if (std::string("\\.^$|()[]{}*+?").find(c) != std::string::npos)
             escaped += '\\';
         escaped += c;
     }
+    return escaped;
+}
+
+std::string SuccessfulRunPattern(const std::wstring& folder) {
+    const std::string escaped = RegexText(Narrow(folder));
     const std::string seconds = "[0-9]+\\.[0-9]{6}";
     return "\nQuillmarsh by the Quillmarsh contributors\n\n"
            "Creating test file <" +

@@ -11,6 +11,9 @@ std::vector<std::string> Lines(const std::string& text);
 // `text` with every character outside ASCII shown as '?'.
 std::string Narrow(const std::wstring& text);
 
+// `text` as a regular expression that matches it literally.
+std::string RegexText(const std::string& text);
+
 // A regular expression for the whole standard output of a successful run whose
 // test file lies directly in `folder` (as the tool names it), with the file's
 // UUID and the timings left open.
