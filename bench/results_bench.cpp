@@ -78,7 +78,7 @@ int wmain(int argc, wchar_t* argv[]) {
         bytes = text.size();
     }
     const std::int64_t start = Stopwatch::Now();
-    const Win32Error compared = CompareDocuments({files[0], files[1]}, L"");
+    const Win32Error compared = CompareDocuments({files[0], files[1]}, L"", L"");
     const double compareSeconds = Seconds(start);
     StopLogger();
     std::printf(

@@ -27,7 +27,7 @@ bool IsHelp(const std::wstring& argument) {
 // Every option the command line knows, in any case.
 bool IsAnyOption(const std::wstring& argument) {
     for (const wchar_t* option : {L"-target", L"-iterations", L"-clients", L"-runs", L"-label", L"-latency",
-                                  L"-json", L"-csv", L"-compare"}) {
+                                  L"-json", L"-csv", L"-html", L"-compare"}) {
         if (IsOption(argument, option))
             return true;
     }
@@ -89,6 +89,21 @@ Win32Error CheckCsvHeader(const std::wstring& path) {
     return 0;
 }
 
+// Each result file is a file of its own: two options that name one file would
+// overwrite each other's results.
+Win32Error CheckDistinctResultFiles(const RunSettings& settings) {
+    const std::pair<const wchar_t*, const std::wstring*> files[] = {
+        {L"-json", &settings.jsonPath}, {L"-csv", &settings.csvPath}, {L"-html", &settings.htmlPath}};
+    for (std::size_t a = 0; a < std::size(files); ++a) {
+        for (std::size_t b = a + 1; b < std::size(files); ++b) {
+            if (!files[a].second->empty() && IsSameFile(*files[a].second, *files[b].second))
+                return Fail(std::wstring(files[a].first) + L" and " + files[b].first + L" name the same file <" +
+                            *files[a].second + L">");
+        }
+    }
+    return 0;
+}
+
 // Reads a count option's value by the number rule, and tells whether
 // characters after its digits were ignored ("1,000" is 1). False when no
 // number could be read.
@@ -106,6 +121,27 @@ void WarnEndIgnored(const wchar_t* name, const std::wstring& value, std::int32_t
     LogMessage(LogLevel::WARN, L"ProcessCmdLine",
                std::wstring(name) + L" <" + value + L"> is read as " + std::to_wstring(count) +
                    L": the characters after the digits are ignored");
+}
+
+// A sweep's list of client counts ("1,2,4,8"): each a whole number from 1 to
+// kMaxClients, ascending. False for anything else.
+bool ReadClientSweep(const std::wstring& value, std::vector<std::uint32_t>& counts) {
+    counts.clear();
+    std::size_t from = 0;
+    while (from <= value.size()) {
+        const std::size_t comma = std::min(value.find(L',', from), value.size());
+        const std::wstring item = value.substr(from, comma - from);
+        std::int32_t count = 0;
+        std::size_t used = 0;
+        if (!ParseInt32(item, count, &used) ||
+            !std::all_of(item.begin() + used, item.end(), [](wchar_t c) { return std::iswspace(c); }) ||
+            count < 1 || count > static_cast<std::int32_t>(kMaxClients) ||
+            (!counts.empty() && static_cast<std::uint32_t>(count) <= counts.back()))
+            return false;
+        counts.push_back(static_cast<std::uint32_t>(count));
+        from = comma + 1;
+    }
+    return true;
 }
 
 } // namespace
@@ -164,13 +200,15 @@ Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& set
             continue;
         }
         const bool isJson = IsOption(argument, L"-json");
-        if (!isJson && notWithCompare.empty())
+        const bool isHtml = IsOption(argument, L"-html");
+        if (!isJson && !isHtml && notWithCompare.empty())
             notWithCompare = argument;
         if (IsOption(argument, L"-latency")) {
             settings.latency = true;
             continue;
         }
         std::wstring* const resultFile = isJson                        ? &settings.jsonPath
+                                         : isHtml                      ? &settings.htmlPath
                                          : IsOption(argument, L"-csv") ? &settings.csvPath
                                                                        : nullptr;
         const bool isTarget = IsOption(argument, L"-target");
@@ -205,6 +243,13 @@ Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& set
         }
         std::int32_t count = 0;
         bool endIgnored = false;
+        if (isClients && value.find(L',') != std::wstring::npos) {
+            if (!ReadClientSweep(value, settings.clientSweep))
+                return Fail(L"Clients <" + value + L"> must be an ascending list of numbers from 1 to " +
+                            std::to_wstring(kMaxClients));
+            settings.clients = settings.clientSweep.front();
+            continue;
+        }
         if (isClients || isRuns) {
             const wchar_t* const name = isClients ? L"Clients" : L"Runs";
             const std::uint32_t most = isClients ? kMaxClients : kMaxRuns;
@@ -214,6 +259,8 @@ Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& set
             if (endIgnored)
                 WarnEndIgnored(name, value, count);
             (isClients ? settings.clients : settings.runs) = static_cast<std::uint32_t>(count);
+            if (isClients)
+                settings.clientSweep.clear(); // the last -clients counts
             continue;
         }
         if (!ReadCount(value, count, endIgnored))
@@ -228,13 +275,16 @@ Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& set
     if (!settings.compareFiles.empty()) {
         // A comparison runs no test: it reads documents and may write one.
         if (!notWithCompare.empty())
-            return Fail(L"-compare combines with -json <file> only, not with <" + notWithCompare + L">");
-        if (!settings.jsonPath.empty()) {
-            settings.jsonPath = GetFullPath(settings.jsonPath);
-            if (const Win32Error code = CheckResultFile(settings.jsonPath, true, L""))
+            return Fail(L"-compare combines with -json <file> and -html <file> only, not with <" +
+                        notWithCompare + L">");
+        for (std::wstring* resultFile : {&settings.jsonPath, &settings.htmlPath}) {
+            if (resultFile->empty())
+                continue;
+            *resultFile = GetFullPath(*resultFile);
+            if (const Win32Error code = CheckResultFile(*resultFile, true, L""))
                 return code;
         }
-        return 0;
+        return CheckDistinctResultFiles(settings);
     }
     if (settings.target.empty())
         return Fail(L"No target specified!");
@@ -244,18 +294,18 @@ Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& set
     // path is already normalised (the system does not normalise the long form),
     // so the test file is named from the target's full path.
     const std::wstring folder = GetFullPath(settings.target);
-    for (std::wstring* resultFile : {&settings.jsonPath, &settings.csvPath}) {
+    for (std::wstring* resultFile : {&settings.jsonPath, &settings.htmlPath, &settings.csvPath}) {
         if (resultFile->empty())
             continue;
         *resultFile = GetFullPath(*resultFile);
-        if (const Win32Error code = CheckResultFile(*resultFile, resultFile == &settings.jsonPath, folder))
+        if (const Win32Error code = CheckResultFile(*resultFile, resultFile != &settings.csvPath, folder))
             return code;
         if (resultFile == &settings.csvPath)
             if (const Win32Error code = CheckCsvHeader(*resultFile))
                 return code;
     }
-    if (!settings.jsonPath.empty() && IsSameFile(settings.jsonPath, settings.csvPath))
-        return Fail(L"-json and -csv name the same file <" + settings.jsonPath + L">");
+    if (const Win32Error code = CheckDistinctResultFiles(settings))
+        return code;
     // Exactly one backslash goes between directory and file name.
     settings.testFilePath = folder;
     if (settings.testFilePath.back() != L'\\')

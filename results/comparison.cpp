@@ -5,6 +5,7 @@
 #include <cmath>
 #include <atomic>
 #include <exception>
+#include <functional>
 #include <thread>
 
 #include <nlohmann/json.hpp>
@@ -15,6 +16,7 @@
 #include "results/result_files.h"
 #include "logging/logger.h"
 #include "results/comparison_stats.h"
+#include "results/html_report.h"
 #include "results/json_document.h"
 #include "results/result_columns.h"
 
@@ -31,6 +33,7 @@ constexpr std::size_t kRunsForVerdict = 5;
 struct Document {
     std::wstring file;
     std::wstring name; // the label, or else the file name
+    std::wstring label, computer, target, start;
     std::string version;
     long long iterations = 0;
     long long clients = 1;
@@ -96,10 +99,17 @@ Win32Error ReadDocument(const std::wstring& file, Document& document) {
         return Refuse(L"The document <" + file + L"> is of document version " +
                       std::to_wstring(documentVersion) + L", newer than this version reads (" +
                       std::to_wstring(kDocumentVersion) + L")");
+    if (json.contains("sweep") && !json["sweep"].is_null())
+        return Refuse(L"The document <" + file +
+                      L"> holds a client sweep: -compare compares documents of one client count");
     try {
         const std::string label =
             json.contains("label") && json["label"].is_string() ? json["label"].get<std::string>() : "";
         document.name = label.empty() ? file.substr(file.find_last_of(L"\\/") + 1) : Utf8ToUtf16(label);
+        document.label = Utf8ToUtf16(label);
+        document.computer = Utf8ToUtf16(json.value("computer", ""));
+        document.target = Utf8ToUtf16(json.value("target", ""));
+        document.start = Utf8ToUtf16(json.value("start", ""));
         document.version = json.value("version", "");
         document.iterations = json.value("iterations", 0LL);
         document.clients = json.value("clients", 1LL);
@@ -156,6 +166,22 @@ Json ChangeJson(const Change& change) {
 
 enum class Basis { Runs, Passes, Totals };
 
+// What each basis of a verdict means, as the comparison says it.
+const wchar_t* const kBasisText[] = {
+    L"Verdicts from the seconds of the runs (independent repetitions): Mann-Whitney U, two-sided, alpha "
+    L"0.05; "
+    L"the change of the median with its 95% interval; ~ = no significant change.",
+    L"Verdicts from per-pass times: passes within a run are not independent draws, so a verdict is a "
+    L"screen, "
+    L"not a proof (with thousands of passes even a tiny shift is significant: see the interval). "
+    L"Mann-Whitney "
+    L"U, two-sided, alpha 0.05; the change of the median pass with its 95% interval; ~ = no significant "
+    L"change.",
+    L"No verdict: the documents hold fewer than 5 runs each and no per-pass samples (run with -runs 5 or "
+    L"-latency for one); the totals are compared as they are.",
+};
+
+
 constexpr std::size_t kNoPhase = static_cast<std::size_t>(-1);
 
 // One comparison of two sample sets: a test's (phase kNoPhase) or a phase's.
@@ -201,8 +227,9 @@ void ComputeAll(std::vector<Job>& jobs) {
         helper.join();
 }
 
-// One document against the baseline: logged, and returned as data.
-Json CompareOne(const Document& base, const Document& other) {
+// One document against the baseline: logged, returned as data, and added to
+// `tables` as the report page shows it.
+Json CompareOne(const Document& base, const Document& other, std::vector<ReportTable>& tables) {
     Json result = {{"baseline", Utf16ToUtf8(base.name)}, {"other", Utf16ToUtf8(other.name)}};
     LogMessage(LogLevel::INFO, L"Compare", L"\n" + other.name + L" against the baseline " + base.name);
 
@@ -223,25 +250,24 @@ Json CompareOne(const Document& base, const Document& other) {
         differencesJson.push_back(Utf16ToUtf8(difference));
     }
     result["differences"] = differencesJson;
+    const std::wstring heading = other.name + L" against the baseline " + base.name;
+    ReportTable testTable{"qm-compare", heading + L": seconds per test",
+                          {L"Test", base.name, other.name, L"change", L"95% interval", L"p"}, {}};
+    ReportTable phaseTable{"qm-compare",
+                           heading + L": per phase (us)",
+                           {L"Test", L"phase", L"p50 " + base.name, L"p50 " + other.name, L"p99 " + base.name,
+                            L"p99 " + other.name, L"change", L"95% interval", L"p"},
+                           {}};
+    for (const std::wstring& difference : differences)
+        testTable.notes.push_back(L"Differs from the baseline in " + difference);
 
     const Basis basis = base.runs >= kRunsForVerdict && other.runs >= kRunsForVerdict ? Basis::Runs
                         : base.hasSamples && other.hasSamples                         ? Basis::Passes
                                                                                       : Basis::Totals;
-    const wchar_t* const basisText[] = {
-        L"Verdicts from the seconds of the runs (independent repetitions): Mann-Whitney U, two-sided, alpha "
-        L"0.05; "
-        L"the change of the median with its 95% interval; ~ = no significant change.",
-        L"Verdicts from per-pass times: passes within a run are not independent draws, so a verdict is a "
-        L"screen, "
-        L"not a proof (with thousands of passes even a tiny shift is significant: see the interval). "
-        L"Mann-Whitney "
-        L"U, two-sided, alpha 0.05; the change of the median pass with its 95% interval; ~ = no significant "
-        L"change.",
-        L"No verdict: the documents hold fewer than 5 runs each and no per-pass samples (run with -runs 5 or "
-        L"-latency for one); the totals are compared as they are.",
-    };
-    LogMessage(LogLevel::INFO, L"Compare", basisText[static_cast<int>(basis)]);
+    LogMessage(LogLevel::INFO, L"Compare", kBasisText[static_cast<int>(basis)]);
+    testTable.notes.push_back(kBasisText[static_cast<int>(basis)]);
     result["basis"] = basis == Basis::Runs ? "runs" : basis == Basis::Passes ? "passes" : "totals";
+    result["basisText"] = Utf16ToUtf8(kBasisText[static_cast<int>(basis)]);
 
     const std::size_t nameWidth = 28;
     const std::size_t width = std::max<std::size_t>({12, base.name.size() + 2, other.name.size() + 2});
@@ -281,19 +307,24 @@ Json CompareOne(const Document& base, const Document& other) {
             Json test = {{"name", Utf16ToUtf8(kTests[t].name)},
                          {"baselineSeconds", baseSeconds},
                          {"otherSeconds", otherSeconds}};
-            std::wstring line = LeftAligned(kTests[t].name, nameWidth) +
-                                RightAligned(FormatSeconds(baseSeconds), width) +
-                                RightAligned(FormatSeconds(otherSeconds), width);
+            std::vector<std::wstring> row = {kTests[t].name, FormatSeconds(baseSeconds),
+                                             FormatSeconds(otherSeconds)};
             if (job.baseline == nullptr) {
                 const double percent = (otherSeconds / baseSeconds - 1) * 100;
-                line += RightAligned(Signed(percent), 10);
+                row.push_back(Signed(percent));
                 test["percent"] = percent;
             } else {
-                line += RightAligned(job.change.significant ? Signed(job.change.percent) : L"~", 10) +
-                        RightAligned(Interval(job.change), 22) + RightAligned(PValue(job.change.p), 8);
+                row.insert(row.end(), {job.change.significant ? Signed(job.change.percent) : L"~",
+                                       Interval(job.change), PValue(job.change.p)});
                 test.update(ChangeJson(job.change));
             }
+            const std::size_t widths[] = {nameWidth, width, width, 10, 22, 8};
+            std::wstring line;
+            for (std::size_t i = 0; i < row.size(); ++i)
+                line += i == 0 ? LeftAligned(row[i], widths[i]) : RightAligned(row[i], widths[i]);
             LogMessage(LogLevel::INFO, L"Compare", line);
+            row.resize(testTable.header.size(), L"");
+            testTable.rows.push_back(std::move(row));
             tests.push_back(std::move(test));
             continue;
         }
@@ -304,13 +335,18 @@ Json CompareOne(const Document& base, const Document& other) {
                            RightAligned(L"p99 base", numberWidth) + RightAligned(L"p99 other", numberWidth) +
                            RightAligned(L"change", 10) + RightAligned(L"95% interval", 22) +
                            RightAligned(L"p", 8));
-        std::wstring line = LeftAligned(job.phase == 0 ? kTests[t].name : L"", nameWidth) +
-                            LeftAligned(kTests[t].phaseNames[job.phase], phaseWidth);
+        std::vector<std::wstring> row = {job.phase == 0 ? kTests[t].name : L"", kTests[t].phaseNames[job.phase]};
         for (const double value : job.percentiles)
-            line += RightAligned(Microseconds(value), numberWidth);
-        line += RightAligned(job.change.significant ? Signed(job.change.percent) : L"~", 10) +
-                RightAligned(Interval(job.change), 22) + RightAligned(PValue(job.change.p), 8);
+            row.push_back(Microseconds(value));
+        row.insert(row.end(), {job.change.significant ? Signed(job.change.percent) : L"~", Interval(job.change),
+                               PValue(job.change.p)});
+        const std::size_t widths[] = {nameWidth, phaseWidth, numberWidth, numberWidth, numberWidth,
+                                      numberWidth, 10,        22,          8};
+        std::wstring line;
+        for (std::size_t i = 0; i < row.size(); ++i)
+            line += i < 2 ? LeftAligned(row[i], widths[i]) : RightAligned(row[i], widths[i]);
         LogMessage(LogLevel::INFO, L"Compare", line);
+        phaseTable.rows.push_back(std::move(row));
         Json entry = {{"test", Utf16ToUtf8(kTests[t].name)},
                       {"phase", Utf16ToUtf8(kTests[t].phaseNames[job.phase])},
                       {"baselineP50Us", Tenths(job.percentiles[0])},
@@ -322,12 +358,61 @@ Json CompareOne(const Document& base, const Document& other) {
     }
     result["tests"] = std::move(tests);
     result["phases"] = std::move(phases);
+    tables.push_back(std::move(testTable));
+    if (!phaseTable.rows.empty())
+        tables.push_back(std::move(phaseTable));
     return result;
+}
+
+// The report page of a comparison: every document's facts and seconds, the
+// change tables, and a latency distribution per test and phase with a curve
+// per document that holds samples (their samples move to the page).
+ReportPage CompareReport(std::vector<Document>& documents, std::vector<ReportTable>& changes) {
+    ReportPage page;
+    page.title = L"Quillmarsh comparison against " + documents[0].name;
+    ReportTable facts{"qm-facts", L"The documents", {L""}, {}};
+    ReportTable seconds{"qm-results", L"Seconds per test (the median of each document's runs)", {L"Test"}, {}};
+    const std::pair<const wchar_t*, std::function<std::wstring(const Document&)>> rows[] = {
+        {L"label", [](const Document& d) { return d.label.empty() ? std::wstring(L"-") : d.label; }},
+        {L"file", [](const Document& d) { return d.file; }},
+        {L"computer", [](const Document& d) { return d.computer; }},
+        {L"target", [](const Document& d) { return d.target; }},
+        {L"start", [](const Document& d) { return d.start; }},
+        {L"iterations", [](const Document& d) { return std::to_wstring(d.iterations); }},
+        {L"clients", [](const Document& d) { return std::to_wstring(d.clients); }},
+        {L"runs", [](const Document& d) { return std::to_wstring(d.runs); }},
+        {L"version", [](const Document& d) { return Utf8ToUtf16(d.version); }},
+    };
+    for (const auto& [name, value] : rows) {
+        facts.rows.push_back({name});
+        for (const Document& document : documents)
+            facts.rows.back().push_back(value(document));
+    }
+    for (const Document& document : documents) {
+        facts.header.push_back(document.name);
+        seconds.header.push_back(document.name);
+    }
+    for (std::size_t t = 0; t < std::size(kTests); ++t) {
+        seconds.rows.push_back({kTests[t].name});
+        for (const Document& document : documents)
+            seconds.rows.back().push_back(document.runSeconds[t].empty() ? L"-"
+                                                                        : FormatSeconds(Median(document.runSeconds[t])));
+    }
+    page.tables.push_back(std::move(facts));
+    page.tables.push_back(std::move(seconds));
+    for (ReportTable& table : changes)
+        page.tables.push_back(std::move(table));
+    for (Document& document : documents) {
+        if (document.hasSamples)
+            page.curves.push_back({document.name, std::move(document.phaseUs)});
+    }
+    return page;
 }
 
 } // namespace
 
-Win32Error CompareDocuments(const std::vector<std::wstring>& files, const std::wstring& jsonPath) {
+Win32Error CompareDocuments(const std::vector<std::wstring>& files, const std::wstring& jsonPath,
+                            const std::wstring& htmlPath) {
     try {
         // One after the other: parsing allocates many small blocks, and two
         // threads doing it at once contend for the heap (twice as slow here).
@@ -340,13 +425,19 @@ Win32Error CompareDocuments(const std::vector<std::wstring>& files, const std::w
                 return code; // the first bad document, by name; every bad one was named
         }
         Json comparisons = Json::array();
+        std::vector<ReportTable> changes;
         for (std::size_t i = 1; i < documents.size(); ++i)
-            comparisons.push_back(CompareOne(documents[0], documents[i]));
-        if (jsonPath.empty())
-            return 0;
-        const Json document = {
-            {"tool", "Quillmarsh"}, {"documentVersion", kDocumentVersion}, {"comparisons", comparisons}};
-        return WriteJsonFile(jsonPath, document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
+            comparisons.push_back(CompareOne(documents[0], documents[i], changes));
+        if (!jsonPath.empty()) {
+            const Json document = {
+                {"tool", "Quillmarsh"}, {"documentVersion", kDocumentVersion}, {"comparisons", comparisons}};
+            if (const Win32Error code =
+                    WriteWholeFile(jsonPath, document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"))
+                return code;
+        }
+        if (!htmlPath.empty())
+            return WriteReportPage(htmlPath, CompareReport(documents, changes));
+        return 0;
     } catch (const std::exception&) {
         return win32::kOutOfMemory;
     }

@@ -9,8 +9,10 @@
 #include "errors/win32_error.h"
 
 // Compares `files` (the baseline first) and logs the comparison; with a
-// non-empty `jsonPath` also writes it there as a JSON document. 0 when the
+// non-empty `jsonPath` also writes it there as a JSON document, with a
+// non-empty `htmlPath` as a report page. 0 when the
 // comparison was printed; 87, with a message naming the file, for a document
 // that is missing, not JSON, not this tool's or of a newer document version;
 // the system's code when the JSON document cannot be written.
-Win32Error CompareDocuments(const std::vector<std::wstring>& files, const std::wstring& jsonPath);
+Win32Error CompareDocuments(const std::vector<std::wstring>& files, const std::wstring& jsonPath,
+                            const std::wstring& htmlPath);

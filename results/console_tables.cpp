@@ -1,11 +1,13 @@
 #include "results/console_tables.h"
 
 #include <algorithm>
+#include <new>
 
 #include "driver/result_report.h"
 #include "logging/logger.h"
 #include "results/comparison_stats.h"
 #include "results/result_columns.h"
+#include "results/sweep_summary.h"
 
 namespace {
 
@@ -77,4 +79,29 @@ void LogLatencyTable(const RunSeries& series) {
             LogMessage(LogLevel::INFO, L"Result", line);
         }
     }
+}
+
+Win32Error LogScalingTable(const RunSeries& series, std::uint32_t iterations, bool latency) try {
+    constexpr std::size_t kWidth = 13;
+    const std::vector<SweepStep> steps = SweepSteps(series, iterations, latency);
+    LogMessage(LogLevel::INFO, L"Result",
+               latency ? Header(L"Scaling", L"", {L"clients", L"ops/s", L"p50 (us)", L"p99 (us)"}, kWidth)
+                       : Header(L"Scaling", L"", {L"clients", L"ops/s"}, kWidth));
+    for (std::size_t t = 0; t < std::size(kTests); ++t) {
+        for (std::size_t s = 0; s < steps.size(); ++s) {
+            const SweepStep& step = steps[s];
+            if (!(step.medianSeconds[t] > 0))
+                continue;
+            std::wstring line = LeftAligned(s == 0 ? kTests[t].name : L"", kNameWidth) +
+                                RightAligned(std::to_wstring(step.clients), kWidth) +
+                                RightAligned(FormatFixed(step.operationsPerSecond[t], 1), kWidth);
+            if (latency)
+                line += RightAligned(Microseconds(step.pass[t].p50), kWidth) +
+                        RightAligned(Microseconds(step.pass[t].p99), kWidth);
+            LogMessage(LogLevel::INFO, L"Result", line);
+        }
+    }
+    return 0;
+} catch (const std::bad_alloc&) {
+    return win32::kOutOfMemory;
 }

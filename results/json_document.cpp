@@ -9,6 +9,7 @@
 #include "errors/string_conversion.h"
 #include "results/comparison_stats.h"
 #include "results/result_columns.h"
+#include "results/sweep_summary.h"
 
 namespace {
 
@@ -107,6 +108,7 @@ Json RunJson(const RunSettings& settings, const RunSeries& series, std::size_t i
     for (const ClientRecord& client : run.clients)
         testFiles.push_back(Utf16ToUtf8(client.testFile));
     return {{"run", index + 1},
+            {"clients", run.clients.size()},
             {"start", IsoUtc(run.startTime)},
             {"testFiles", std::move(testFiles)},
             {"tests", std::move(tests)},
@@ -115,11 +117,34 @@ Json RunJson(const RunSettings& settings, const RunSeries& series, std::size_t i
 
 } // namespace
 
+// A client sweep's steps: per client count its runs and per test the median
+// seconds, the operations per second of all clients and, with -latency, the
+// statistics of a pass.
+Json SweepJson(const RunSettings& settings, const RunSeries& series) {
+    Json steps = Json::array();
+    for (const SweepStep& step : SweepSteps(series, settings.iterations, settings.latency)) {
+        Json tests = Json::array();
+        for (std::size_t t = 0; t < std::size(kTests); ++t) {
+            if (!(step.medianSeconds[t] > 0))
+                continue;
+            Json test = {{"name", Utf16ToUtf8(kTests[t].name)},
+                         {"seconds", step.medianSeconds[t]},
+                         {"operationsPerSecond", step.operationsPerSecond[t]}};
+            if (settings.latency)
+                test["pass"] = StatsJson(step.pass[t]);
+            tests.push_back(std::move(test));
+        }
+        steps.push_back({{"clients", step.clients}, {"runs", step.runCount}, {"tests", std::move(tests)}});
+    }
+    return steps;
+}
+
 std::string JsonDocument(const RunSettings& settings, const RunSeries& series) {
     const double operations = static_cast<double>(settings.iterations) * settings.clients;
     const bool one = series.runs.size() == 1;
+    const bool sweep = !settings.clientSweep.empty();
     Json tests = Json::array();
-    for (std::size_t t = 0; t < std::size(kTests); ++t) {
+    for (std::size_t t = 0; t < std::size(kTests) && !sweep; ++t) {
         const std::vector<double> seconds = RunSeconds(series, t);
         if (seconds.empty())
             break;
@@ -169,12 +194,13 @@ std::string JsonDocument(const RunSettings& settings, const RunSeries& series) {
         {"target", Utf16ToUtf8(settings.target)},
         {"testFile", Utf16ToUtf8(settings.testFilePath)},
         {"iterations", settings.iterations},
-        {"clients", settings.clients},
+        {"clients", sweep ? Json(settings.clientSweep) : Json(settings.clients)},
         {"testFiles", std::move(testFiles)},
         {"runs", settings.runs},
         {"latency", settings.latency},
         {"counterFrequency", series.counterFrequency},
         {"tests", std::move(tests)},
+        {"sweep", sweep ? SweepJson(settings, series) : Json(nullptr)},
         {"runResults", std::move(runs)},
         {"result", ResultJson(series.result)},
     };

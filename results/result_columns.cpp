@@ -21,10 +21,14 @@ const TestColumns kTests[4] = {
 };
 
 std::vector<double> RunSeconds(const RunSeries& series, std::size_t test) {
+    return RunSeconds(series.runs.data(), series.runs.size(), test);
+}
+
+std::vector<double> RunSeconds(const RunRecord* runs, std::size_t count, std::size_t test) {
     std::vector<double> seconds;
-    for (const RunRecord& run : series.runs) {
-        if (static_cast<int>(test) < run.completedTests)
-            seconds.push_back(Seconds(run.durations.*kTests[test].duration));
+    for (const RunRecord* run = runs; run != runs + count; ++run) {
+        if (static_cast<int>(test) < run->completedTests)
+            seconds.push_back(Seconds(run->durations.*kTests[test].duration));
     }
     return seconds;
 }

@@ -26,6 +26,8 @@ extern const TestColumns kTests[4];
 // The seconds of test `test` in every run of `series` that completed it, in
 // run order.
 std::vector<double> RunSeconds(const RunSeries& series, std::size_t test);
+// The same over the `count` runs at `runs`.
+std::vector<double> RunSeconds(const RunRecord* runs, std::size_t count, std::size_t test);
 
 inline double Seconds(std::uint64_t microseconds) {
     return static_cast<double>(microseconds) / 1000000.0;

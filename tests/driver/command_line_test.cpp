@@ -114,6 +114,15 @@ TEST(ProcessCmdLine, EveryErrorLogsItsOneMessageAndReturns87) {
         {{L"-target", L"x", L"-clients", L"99999999999"},
          L"Clients <99999999999> must be a number from 1 to 256"},
         {{L"-target", L"x", L"-CLIENTS"}, L"Missing argument missing for parameter '-CLIENTS'"},
+        // A sweep: an ascending list, every count from 1 to 256, nothing else.
+        {{L"-target", L"x", L"-clients", L"1,2,2"}, L"Clients <1,2,2> must be an ascending list of numbers from 1 to 256"},
+        {{L"-target", L"x", L"-clients", L"4,2"}, L"Clients <4,2> must be an ascending list of numbers from 1 to 256"},
+        {{L"-target", L"x", L"-clients", L"1,000"}, L"Clients <1,000> must be an ascending list of numbers from 1 to 256"},
+        {{L"-target", L"x", L"-clients", L"1,257"}, L"Clients <1,257> must be an ascending list of numbers from 1 to 256"},
+        {{L"-target", L"x", L"-clients", L"1,2,"}, L"Clients <1,2,> must be an ascending list of numbers from 1 to 256"},
+        {{L"-target", L"x", L"-clients", L",2"}, L"Clients <,2> must be an ascending list of numbers from 1 to 256"},
+        {{L"-target", L"x", L"-clients", L"1,2x"}, L"Clients <1,2x> must be an ascending list of numbers from 1 to 256"},
+        {{L"-target", L"x", L"-html", L"-latency"}, L"The file name after '-html' is missing: <-latency> is an option"},
         {{L"-target", L"x", L"-runs", L"0"}, L"Runs <0> must be a number from 1 to 1000"},
         {{L"-target", L"x", L"-runs", L"1001"}, L"Runs <1001> must be a number from 1 to 1000"},
         {{L"-target", L"x", L"-Runs", L"five"}, L"Runs <five> must be a number from 1 to 1000"},
@@ -125,9 +134,9 @@ TEST(ProcessCmdLine, EveryErrorLogsItsOneMessageAndReturns87) {
         {{L"-compare", L"a.json", L"-json", L"c.json"},
          L"-compare needs a baseline document and at least one more to compare with it"},
         {{L"-compare", L"a.json", L"b.json", L"-target", L"x"},
-         L"-compare combines with -json <file> only, not with <-target>"},
+         L"-compare combines with -json <file> and -html <file> only, not with <-target>"},
         {{L"-latency", L"-COMPARE", L"a.json", L"b.json"},
-         L"-compare combines with -json <file> only, not with <-latency>"},
+         L"-compare combines with -json <file> and -html <file> only, not with <-latency>"},
         {{L"-foo", L"-help"}, L"Unknown parameter <-foo>"},
         {{L"x"}, L"Unknown parameter <x>"},
         {{L"-targets", L"x"}, L"Unknown parameter <-targets>"},
@@ -195,6 +204,7 @@ struct AcceptedCase {
     std::uint32_t iterations;
     std::wstring readAs = {}; // "Iteration <value> is read as N" when the value's end is ignored, or empty
     std::uint32_t clients = 1;
+    std::vector<std::uint32_t> clientSweep = {};
 };
 
 TEST(ProcessCmdLine, AcceptedCommandLinesFillTheSettings) {
@@ -216,6 +226,10 @@ TEST(ProcessCmdLine, AcceptedCommandLinesFillTheSettings) {
         {{L"-clients", L"256", L"-target", L"x", L"-Clients", L"1"}, L"x", 1000, L"", 1},
         {{L"-target", L"x", L"-clients", L"256", L"-iterations", L"3"}, L"x", 3, L"", 256},
         {{L"-target", L"x", L"-clients", L"4x"}, L"x", 1000, L"Clients <4x> is read as 4", 4},
+        {{L"-target", L"x", L"-clients", L"1,2,4,8"}, L"x", 1000, L"", 1, {1, 2, 4, 8}},
+        {{L"-target", L"x", L"-clients", L" 3, 256"}, L"x", 1000, L"", 3, {3, 256}},
+        {{L"-target", L"x", L"-clients", L"2,4", L"-clients", L"5"}, L"x", 1000, L"", 5}, // the last counts
+        {{L"-target", L"x", L"-clients", L"5", L"-clients", L"2,4"}, L"x", 1000, L"", 2, {2, 4}},
         {{L"-target", L"x", L"-runs", L"5", L"-label", L"server A"}, L"x", 1000},
         {{L"-target", L"x", L"-runs", L"3x"}, L"x", 1000, L"Runs <3x> is read as 3"},
         {{L"-target", L"x", L"-iterations", L"0"}, L"x", 1000},
@@ -248,6 +262,7 @@ TEST(ProcessCmdLine, AcceptedCommandLinesFillTheSettings) {
         EXPECT_EQ(r.settings.target, c.target);
         EXPECT_EQ(r.settings.iterations, c.iterations);
         EXPECT_EQ(r.settings.clients, c.clients);
+        EXPECT_EQ(r.settings.clientSweep, c.clientSweep);
         // The number still stops at the first other character; only the user
         // hears of it.
         std::vector<std::wstring> expectedLog;
@@ -314,7 +329,7 @@ TEST(ProcessCmdLine, ResultOptionsCombineInAnyOrder) {
     const struct {
         std::vector<std::wstring> arguments;
         bool latency;
-        std::wstring jsonPath, csvPath;
+        std::wstring jsonPath, csvPath, htmlPath = {};
     } cases[] = {
         {{L"-target", target.Path(), L"-latency"}, true, L"", L""},
         {{L"-LATENCY", L"-target", target.Path()}, true, L"", L""},
@@ -325,6 +340,11 @@ TEST(ProcessCmdLine, ResultOptionsCombineInAnyOrder) {
          json,
          csv},
         {{L"-target", target.Path(), L"-latency", L"-latency"}, true, L"", L""},
+        {{L"-Html", results.File(L"run.html"), L"-target", target.Path(), L"-json", json},
+         false,
+         json,
+         L"",
+         results.File(L"run.html")},
         {{L"-target", target.Path(), L"-json", results.File(L"first.json"), L"-json", json},
          false,
          json,
@@ -347,6 +367,7 @@ TEST(ProcessCmdLine, ResultOptionsCombineInAnyOrder) {
         EXPECT_EQ(r.settings.latency, c.latency);
         EXPECT_EQ(r.settings.jsonPath, c.jsonPath);
         EXPECT_EQ(r.settings.csvPath, c.csvPath);
+        EXPECT_EQ(r.settings.htmlPath, c.htmlPath);
         EXPECT_TRUE(r.log.empty()) << (r.log.empty() ? L"" : r.log[0]);
     }
     SetCurrentDirectoryW(current);
@@ -390,6 +411,11 @@ TEST(ProcessCmdLine, ResultFilesThatCannotBeWrittenAreRejected) {
              Flat(GetErrorText(123))},
         {{L"-target", target.Path(), L"-json", results.File(L"both"), L"-csv", results.File(L"BOTH")},
          L"-json and -csv name the same file <" + results.File(L"both") + L">"},
+        {{L"-target", target.Path(), L"-html", results.File(L"r.html"), L"-json", results.File(L"R.HTML")},
+         L"-json and -html name the same file <" + results.File(L"R.HTML") + L">"},
+        {{L"-target", target.Path(), L"-html", target.File(L"r.html")},
+         L"The result file <" + target.File(L"r.html") + L"> lies in the target <" + target.Path() +
+             L">: results are never written there"},
         {{L"-target", target.Path(), L"-json", target.File(L"run.json")},
          L"The result file <" + target.File(L"run.json") + L"> lies in the target <" + target.Path() +
              L">: results are never written there"},
@@ -431,13 +457,14 @@ TEST(ProcessCmdLine, RunsAndLabelFillTheSettings) {
 // write the comparison as JSON.
 TEST(ProcessCmdLine, CompareNamesItsDocumentsAndRunsNoTest) {
     TempDir results;
-    const ParseResult r =
-        Parse({L"-json", results.File(L"c.json"), L"-compare", L"base.json", L"other.json", L"third.json"});
+    const ParseResult r = Parse({L"-json", results.File(L"c.json"), L"-compare", L"base.json", L"other.json",
+                                 L"third.json", L"-html", results.File(L"c.html")});
     EXPECT_EQ(r.code, 0u);
     EXPECT_FALSE(r.runTests);
     EXPECT_EQ(r.settings.compareFiles,
               (std::vector<std::wstring>{L"base.json", L"other.json", L"third.json"}));
     EXPECT_EQ(r.settings.jsonPath, results.File(L"c.json"));
+    EXPECT_EQ(r.settings.htmlPath, results.File(L"c.html"));
     EXPECT_TRUE(r.settings.testFilePath.empty());
     EXPECT_TRUE(r.log.empty()) << r.log[0];
     EXPECT_TRUE(ListDirectory(results.Path()).empty());

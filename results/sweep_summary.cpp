@@ -1,0 +1,29 @@
+#include "results/sweep_summary.h"
+
+#include <cmath>
+
+#include "results/comparison_stats.h"
+#include "results/result_columns.h"
+
+std::vector<SweepStep> SweepSteps(const RunSeries& series, std::uint32_t iterations, bool latency) {
+    std::vector<SweepStep> steps;
+    for (std::size_t r = 0; r < series.runs.size(); ++r) {
+        const std::uint32_t clients = static_cast<std::uint32_t>(series.runs[r].clients.size());
+        if (steps.empty() || steps.back().clients != clients)
+            steps.push_back({clients, r, 0});
+        ++steps.back().runCount;
+    }
+    for (SweepStep& step : steps) {
+        const RunRecord* runs = series.runs.data() + step.firstRun;
+        for (std::size_t t = 0; t < std::size(kTests); ++t) {
+            const std::vector<double> seconds = RunSeconds(runs, step.runCount, t);
+            step.medianSeconds[t] = seconds.empty() ? NAN : Median(seconds);
+            step.operationsPerSecond[t] = step.medianSeconds[t] > 0
+                                              ? static_cast<double>(iterations) * step.clients / step.medianSeconds[t]
+                                              : NAN;
+            if (latency)
+                step.pass[t] = LatencyOf(runs, step.runCount, t, series.counterFrequency).pass;
+        }
+    }
+    return steps;
+}
