@@ -1,5 +1,7 @@
 // Time to write a JSON document with per-pass samples, and to compare two such
-// documents (-compare), for runs of many iterations. The runs are made up (a
+// documents (-compare), for runs of many iterations; the size of the report
+// pages (-html) of the two runs and of their comparison, which are kept
+// (results_bench_runs.html, results_bench_compare.html) for a browser to time. The runs are made up (a
 // run of the custom read test grows with the square of its iterations, so
 // 100,000 real iterations would take days): samples with the spread of a real
 // local run, a second document 10 % slower.
@@ -20,6 +22,8 @@
 #include "results/comparison.h"
 #include "results/json_document.h"
 #include "results/result_columns.h"
+#include "results/result_files.h"
+#include "results/run_report.h"
 
 namespace {
 
@@ -67,8 +71,11 @@ int wmain(int argc, wchar_t* argv[]) {
     const std::wstring files[] = {folder + L"results_bench_a.json", folder + L"results_bench_b.json"};
     double writeSeconds[2] = {};
     std::size_t bytes = 0;
+    RunSeries both; // the two runs as one series of two runs, for its report page
     for (int d = 0; d < 2; ++d) {
         const RunSeries series = MadeUpSeries(iterations, d == 0 ? 1.0 : 1.1);
+        both.counterFrequency = series.counterFrequency;
+        both.runs.push_back(series.runs[0]);
         const std::int64_t start = Stopwatch::Now();
         const std::string text = JsonDocument(settings, series);
         std::wstring keptAt;
@@ -80,12 +87,28 @@ int wmain(int argc, wchar_t* argv[]) {
     const std::int64_t start = Stopwatch::Now();
     const Win32Error compared = CompareDocuments({files[0], files[1]}, L"", L"");
     const double compareSeconds = Seconds(start);
+    const std::wstring pages[] = {folder + L"results_bench_runs.html", folder + L"results_bench_compare.html"};
+    settings.runs = 2;
+    std::int64_t pageStart = Stopwatch::Now();
+    const Win32Error runsPage = WriteReportPage(pages[0], RunReport(settings, both));
+    const double runsPageSeconds = Seconds(pageStart);
+    pageStart = Stopwatch::Now();
+    const Win32Error comparePage = CompareDocuments({files[0], files[1]}, L"", pages[1]);
+    const double comparePageSeconds = Seconds(pageStart);
     StopLogger();
     std::printf(
         "%u iterations: document %zu bytes (%.0f bytes per 1,000 iterations), written in %.3f s and %.3f s; "
         "-compare of the two in %.3f s (code %u)\n",
         iterations, bytes, bytes * 1000.0 / iterations, writeSeconds[0], writeSeconds[1], compareSeconds,
         compared);
+    for (int p = 0; p < 2; ++p) {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        GetFileAttributesExW(pages[p].c_str(), GetFileExInfoStandard, &data);
+        std::printf("report page of %s: %lu bytes, written in %.3f s%s (code %u)\n",
+                    p == 0 ? "the two runs" : "their comparison", data.nFileSizeLow,
+                    p == 0 ? runsPageSeconds : comparePageSeconds, p == 0 ? "" : " with the comparison",
+                    p == 0 ? runsPage : comparePage);
+    }
     for (const std::wstring& file : files)
         DeleteFileW(file.c_str());
     return 0;

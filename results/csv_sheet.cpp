@@ -5,6 +5,7 @@
 #include "driver/result_report.h"
 #include "errors/string_conversion.h"
 #include "results/result_columns.h"
+#include "results/sweep_summary.h"
 
 namespace {
 
@@ -53,6 +54,7 @@ std::string CsvHeader() {
 
 std::string CsvRows(const RunSettings& settings, const RunSeries& series) {
     std::string rows;
+    const std::vector<std::size_t> numbers = RunNumbers(series);
     for (std::size_t r = 0; r < series.runs.size(); ++r) {
         const RunRecord& record = series.runs[r];
         std::vector<std::string> fields = {IsoUtc(record.startTime), Utf16ToUtf8(series.computer),
@@ -71,7 +73,7 @@ std::string CsvRows(const RunSettings& settings, const RunSeries& series) {
         fields.push_back(std::to_string(series.result));
         fields.push_back(std::to_string(record.clients.size()));
         fields.push_back(Utf16ToUtf8(settings.label));
-        fields.push_back(std::to_string(r + 1));
+        fields.push_back(std::to_string(numbers[r]));
         rows += CsvLine(fields);
     }
     return rows;

@@ -46,6 +46,20 @@ std::string Embedded(const std::string& text) {
     return embedded;
 }
 
+// JSON inside a <script> element: every '<', which can only stand inside its
+// strings, is written as \u003c, so no text of it can open or close a tag.
+std::string ScriptJson(const std::string& dumped) {
+    std::string text;
+    text.reserve(dumped.size());
+    for (const char c : dumped) {
+        if (c == '<')
+            text += "\\u003c";
+        else
+            text += c;
+    }
+    return text;
+}
+
 // Text inside a /* */ comment, which a "*/" in it would end.
 std::string CommentText(std::string text) {
     for (std::size_t at = text.find("*/"); at != std::string::npos; at = text.find("*/", at))
@@ -201,7 +215,7 @@ std::string ReportHtml(const ReportPage& page, const ReportAssets& assets) {
                 "are marked on each curve and given in its legend entry.</p>\n"
                 "<div class=\"qm-charts\" id=\"qm-cdf-charts\"></div>\n";
     html += "<script type=\"application/json\" id=\"qm-data\">" +
-            Embedded(Json({{"charts", std::move(charts)}}).dump(-1, ' ', false, Json::error_handler_t::replace)) +
+            ScriptJson(Json({{"charts", std::move(charts)}}).dump(-1, ' ', false, Json::error_handler_t::replace)) +
             "</script>\n<script>\n/*\n" + Embedded(CommentText(assets.chartLicense)) + "\n*/\n" + Embedded(assets.chartScript) +
             "\n</script>\n<script>\n" + Embedded(assets.pageScript) + "\n</script>\n</body>\n</html>\n";
     return html;

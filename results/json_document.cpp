@@ -86,7 +86,7 @@ Json SamplesJson(const RunRecord& run, std::size_t t, std::int64_t frequency, Co
     return samples;
 }
 
-Json RunJson(const RunSettings& settings, const RunSeries& series, std::size_t index,
+Json RunJson(const RunSettings& settings, const RunSeries& series, std::size_t index, std::size_t number,
              CompactArrays& compact) {
     const RunRecord& run = series.runs[index];
     const double operations = static_cast<double>(settings.iterations) * run.clients.size();
@@ -107,7 +107,7 @@ Json RunJson(const RunSettings& settings, const RunSeries& series, std::size_t i
     Json testFiles = Json::array();
     for (const ClientRecord& client : run.clients)
         testFiles.push_back(Utf16ToUtf8(client.testFile));
-    return {{"run", index + 1},
+    return {{"run", number},
             {"clients", run.clients.size()},
             {"start", IsoUtc(run.startTime)},
             {"testFiles", std::move(testFiles)},
@@ -178,8 +178,9 @@ std::string JsonDocument(const RunSettings& settings, const RunSeries& series) {
     }
     CompactArrays compact;
     Json runs = Json::array();
+    const std::vector<std::size_t> numbers = RunNumbers(series);
     for (std::size_t r = 0; r < series.runs.size(); ++r)
-        runs.push_back(RunJson(settings, series, r, compact));
+        runs.push_back(RunJson(settings, series, r, numbers[r], compact));
     Json testFiles = Json::array();
     if (!series.runs.empty())
         testFiles = runs[0]["testFiles"];

@@ -27,3 +27,12 @@ std::vector<SweepStep> SweepSteps(const RunSeries& series, std::uint32_t iterati
     }
     return steps;
 }
+
+std::vector<std::size_t> RunNumbers(const RunSeries& series) {
+    std::vector<std::size_t> numbers;
+    for (const SweepStep& step : SweepSteps(series, 0, false)) {
+        for (std::size_t r = 1; r <= step.runCount; ++r)
+            numbers.push_back(r);
+    }
+    return numbers;
+}

@@ -23,3 +23,7 @@ struct SweepStep {
 // before it belongs to its step. Throws std::bad_alloc when there is no memory
 // for the merged samples.
 std::vector<SweepStep> SweepSteps(const RunSeries& series, std::uint32_t iterations, bool latency);
+
+// Each run's number within its step, from 1: the repetition (-runs) of its
+// client count. Without a sweep, 1 to the number of runs.
+std::vector<std::size_t> RunNumbers(const RunSeries& series);

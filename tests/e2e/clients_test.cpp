@@ -131,6 +131,67 @@ TEST(Clients, ClientsOverlap) {
     EXPECT_TRUE(ListDirectory(target.Path()).empty());
 }
 
+// A sweep repeated: each count's runs in turn, numbered within the count, on
+// files of their own; the scaling table over the medians; a report page.
+TEST(Clients, SweepRunsEveryCountInTurnAndNumbersItsRunsPerCount) {
+    TempDir target;
+    TempDir results;
+    const std::wstring json = results.File(L"sweep.json"), csv = results.File(L"sweep.csv"),
+                       html = results.File(L"sweep.html");
+    const ProcessResult run = RunTool({L"-target", target.Path(), L"-iterations", L"10", L"-clients", L"1,3",
+                                       L"-runs", L"2", L"-json", json, L"-csv", csv, L"-html", html});
+    ASSERT_FALSE(run.timedOut);
+    ASSERT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(ListDirectory(target.Path()).empty());
+    EXPECT_TRUE(std::regex_search(run.out, std::regex("\nSweep step 1 of 2: 1 client\n\nRun 1 of 2\n[\\s\\S]*"
+                                                      "\nRun 2 of 2\n[\\s\\S]*\nSweep step 2 of 2: 3 clients\n"
+                                                      "\nRun 1 of 2\n[\\s\\S]*\nRun 2 of 2\n")))
+        << run.out;
+    EXPECT_EQ(run.out.find("Summary of"), std::string::npos) << "a sweep sums up per count, in its scaling table";
+
+    const nlohmann::json document = nlohmann::json::parse(ReadBytes(json));
+    ASSERT_EQ(document["runResults"].size(), 4u);
+    std::set<std::string> files;
+    for (std::size_t r = 0; r < 4; ++r) {
+        const nlohmann::json& entry = document["runResults"][r];
+        EXPECT_EQ(entry["run"], r % 2 + 1);
+        EXPECT_EQ(entry["clients"], r < 2 ? 1 : 3);
+        for (const auto& file : entry["testFiles"])
+            files.insert(file.get<std::string>());
+    }
+    EXPECT_EQ(files.size(), 8u) << "every run of every count has fresh files";
+    ASSERT_EQ(document["sweep"].size(), 2u);
+    const std::vector<std::string> lines = Lines(run.out);
+    const auto header = std::find_if(lines.begin(), lines.end(),
+                                     [](const std::string& l) { return l.rfind("Scaling ", 0) == 0; });
+    ASSERT_NE(header, lines.end()) << run.out;
+    EXPECT_TRUE(std::regex_match(*header, std::regex("Scaling +clients +ops/s"))) << *header;
+    ASSERT_GE(lines.end() - header, 9);
+    for (std::size_t i = 0; i < 8; ++i) {
+        const std::size_t t = i / 2, step = i % 2;
+        const nlohmann::json& test = document["sweep"][step]["tests"][t];
+        const double median = (document["runResults"][step * 2]["tests"][t]["seconds"].get<double>() +
+                               document["runResults"][step * 2 + 1]["tests"][t]["seconds"].get<double>()) /
+                              2;
+        EXPECT_NEAR(test["seconds"].get<double>(), median, 1e-9) << "the median of two runs";
+        std::smatch row;
+        ASSERT_TRUE(std::regex_match(header[i + 1], row,
+                                     std::regex((step == 0 ? RegexText(kNames[t]) : std::string()) + " +" +
+                                                (step == 0 ? "1" : "3") + " +([0-9]+\\.[0-9])")))
+            << header[i + 1];
+        EXPECT_NEAR(std::stod(row[1]), 10.0 * (step == 0 ? 1 : 3) / median, 0.05 + 1e-4 * 30 / median);
+    }
+    const std::vector<std::string> rows = Lines(ReadBytes(csv));
+    ASSERT_EQ(rows.size(), 5u);
+    for (std::size_t r = 0; r < 4; ++r)
+        EXPECT_EQ(rows[r + 1].substr(rows[r + 1].size() - 8),
+                  ",0," + std::string(r < 2 ? "1" : "3") + ",," + std::to_string(r % 2 + 1) + "\r");
+    const std::string page = ReadBytes(html);
+    EXPECT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u);
+    EXPECT_NE(page.find("Operations per second against clients"), std::string::npos);
+}
+
 // An older sheet's header does not match the columns this version writes: the
 // run is refused before anything is created, and nothing is appended.
 TEST(Clients, CsvSheetWithAnotherHeaderIsRefused) {

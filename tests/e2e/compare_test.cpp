@@ -99,6 +99,9 @@ TEST_F(Compare, DocumentsThatCannotBeComparedAreRefusedByName) {
          "The document <%> is not a result document of Quillmarsh"},
         {"newer", R"({"tool": "Quillmarsh", "documentVersion": 99, "tests": []})",
          "The document <%> is of document version 99, newer than this version reads (2)"},
+        {"a client sweep", R"({"tool": "Quillmarsh", "documentVersion": 2, "clients": [1, 2], "tests": [],
+                               "sweep": [{"clients": 1, "tests": []}, {"clients": 2, "tests": []}]})",
+         "The document <%> holds a client sweep: -compare compares documents of one client count"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -177,6 +177,50 @@ TEST_F(SmbShare, JsonDocumentOnTheShareIsWrittenWholeAndReadsBack) {
 // The question the tool is run for: is the share slower than a local folder?
 // Five runs each, with per-pass samples: every test and the phases that cross
 // the network are significantly slower on the share.
+// A sweep of one and two clients on the share: a run per count in one
+// document, a CSV row per count, the scaling table, nothing left on the server.
+TEST_F(SmbShare, ClientSweepRunsOncePerCountAndLeavesTheServerFolderEmpty) {
+    TempDir results;
+    const std::wstring json = results.File(L"sweep.json"), csv = results.File(L"sweep.csv");
+    const ProcessResult run = RunTool({L"-target", Folder(), L"-iterations", L"5", L"-clients", L"1,2",
+                                       L"-latency", L"-json", json, L"-csv", csv});
+    ASSERT_FALSE(run.timedOut);
+    ASSERT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(ListDirectory(ServerFolder()), std::vector<std::wstring>{}) << "a client left files on the server";
+    EXPECT_TRUE(std::regex_search(run.out, std::regex(R"(\nSweep step 1 of 2: 1 client\n[\s\S]*\nSweep step 2 of 2: 2 clients\n)")))
+        << run.out;
+    for (const char* row : {R"(\nCreate/delete loop +1 +[0-9]+\.[0-9] +[0-9]+\.[0-9] +[0-9]+\.[0-9]\n)",
+                            R"(\n +2 +[0-9]+\.[0-9] +[0-9]+\.[0-9] +[0-9]+\.[0-9]\n\nQuillmarsh finished)"})
+        EXPECT_TRUE(std::regex_search(run.out, std::regex(row))) << "no scaling table:\n" << run.out;
+
+    const nlohmann::json document = nlohmann::json::parse(ReadBytes(json));
+    EXPECT_EQ(document["clients"], nlohmann::json({1, 2}));
+    ASSERT_EQ(document["sweep"].size(), 2u);
+    ASSERT_EQ(document["runResults"].size(), 2u);
+    for (std::size_t step = 0; step < 2; ++step) {
+        const nlohmann::json& entry = document["sweep"][step];
+        const nlohmann::json& runEntry = document["runResults"][step];
+        EXPECT_EQ(entry["clients"], step + 1);
+        EXPECT_EQ(runEntry["clients"], step + 1);
+        EXPECT_EQ(runEntry["testFiles"].size(), step + 1);
+        ASSERT_EQ(entry["tests"].size(), 4u);
+        for (std::size_t t = 0; t < 4; ++t) {
+            const nlohmann::json& test = entry["tests"][t];
+            EXPECT_EQ(test["seconds"], runEntry["tests"][t]["seconds"]) << "one run: its median is itself";
+            EXPECT_NEAR(test["operationsPerSecond"].get<double>(), 5.0 * (step + 1) / test["seconds"].get<double>(),
+                        1e-6 * test["operationsPerSecond"].get<double>());
+            EXPECT_EQ(test["pass"]["count"], 5 * (step + 1));
+            EXPECT_LE(test["pass"]["p50Us"].get<double>(), test["pass"]["p99Us"].get<double>());
+        }
+    }
+    const std::vector<std::string> rows = Lines(ReadBytes(csv));
+    ASSERT_EQ(rows.size(), 3u) << ReadBytes(csv);
+    for (std::size_t step = 0; step < 2; ++step)
+        EXPECT_TRUE(std::regex_search(rows[step + 1], std::regex(",0," + std::to_string(step + 1) + ",,1\r?$")))
+            << rows[step + 1];
+}
+
 TEST_F(SmbShare, ComparisonWithALocalFolderShowsRealSlowDowns) {
     TempDir local;
     TempDir results;
