@@ -4,7 +4,7 @@
 # exit code 1223 (a shell sees 1223 & 255 = 199), the progress up to that
 # test's start and nothing after it on standard output, the cancel verdict as
 # the only text on standard error, and an empty target folder.
-#   interrupt.sh QUILLMARSH_EXE PREFIX write|profile-read|custom-read|create-delete [twice|clients|runs]
+#   interrupt.sh QUILLMARSH_EXE PREFIX write|profile-read|custom-read|create-delete [twice|clients|runs|sweep]
 # "clients" runs four clients at once: every client stops, every file goes.
 # "runs" runs three runs with a JSON document and interrupts the second: the
 # first run's result lines stay, and the document holds the first run whole and
@@ -19,7 +19,8 @@ options=()
 case ${4:-} in
 twice) twice=1 ;;
 clients) options=(-clients 4) ;;
-runs) runs=1 ;;
+runs) runs="^Run 2 of 3" ;;
+sweep) runs="^Sweep step 2 of 2" ;;
 esac
 here=$(cd "$(dirname "$0")" && pwd)
 wine_run=$here/../../scripts/wine-run
@@ -36,13 +37,18 @@ work=$(mktemp -d /tmp/qm-interrupt-XXXXXX)
 target=$work/target
 mkdir "$target"
 trap 'rm -rf "$work"' EXIT
-[ -z "$runs" ] || options=(-runs 3 -json "Z:${work//\//\\}\\run.json")
+json_option=(-json "Z:${work//\//\\}\\run.json")
+case ${4:-} in
+runs) options=(-runs 3 "${json_option[@]}") ;;
+sweep) options=(-clients 1,2 "${json_option[@]}") ;;
+esac
 
 # Enough iterations that every test lasts well beyond the signal's way.
 "$wine_run" "$prefix" "$exe" -target "Z:${target//\//\\}" -iterations 2000 "${options[@]}" >"$work/out" 2>"$work/err" </dev/null &
 pid=$!
-# The marker of the test to interrupt, in the second run when there are runs.
-reached() { sed -n "${runs:+/^Run 2 of 3/,\$}p" "$work/out" 2>/dev/null | grep -qF -- "$marker"; }
+# The marker of the test to interrupt, in the second run when there are runs
+# (the second step of a sweep).
+reached() { sed -n "${runs:+/$runs/,\$}p" "$work/out" 2>/dev/null | grep -qF -- "$marker"; }
 for _ in $(seq 6000); do
     reached && break
     kill -0 $pid 2>/dev/null || break
