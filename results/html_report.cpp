@@ -175,7 +175,7 @@ h1 { font-size: 1.5em; } h2 { font-size: 1.2em; margin-top: 1.6em; border-bottom
 table { border-collapse: collapse; margin: 0.8em 0; }
 caption { text-align: left; font-weight: 600; padding-bottom: 0.3em; }
 th, td { border: 1px solid #bbb; padding: 0.2em 0.6em; }
-td { text-align: right; font-variant-numeric: tabular-nums; }
+td { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
 thead th { background: #eee; } tbody th { text-align: left; font-weight: normal; }
 .qm-note { color: #333; max-width: 60em; }
 .qm-charts { display: flex; flex-wrap: wrap; gap: 1.2em; }
