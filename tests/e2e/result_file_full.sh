@@ -5,7 +5,8 @@
 #         and nothing else is left on the disk
 #   csv   the new row fits only in part: 112, the sheet is cut back to what it
 #         was, with no part of a row at its end
-#   result_file_full.sh QUILLMARSH_EXE PREFIX json|csv
+#   html  the same for a report page (over 50 KB: the chart library is in it)
+#   result_file_full.sh QUILLMARSH_EXE PREFIX json|csv|html
 set -u
 exe=$1
 prefix=$2
@@ -26,6 +27,11 @@ json)
     file=$disk/run.json
     options=(-latency -json "$(win "$file")")
     ;;
+html)
+    size=8k
+    file=$disk/report.html
+    options=(-html "$(win "$file")")
+    ;;
 csv)
     # One page, filled by the sheet but for fewer bytes than a row.
     size=4k
@@ -42,7 +48,7 @@ if ! mount -t tmpfs -o size=$size,mode=0777 tmpfs "$disk" 2>/dev/null; then
 fi
 trap 'umount "$disk"; rm -rf "$work"' EXIT
 
-if [ "$case" = json ]; then
+if [ "$case" != csv ]; then
     { printf '{"older": "'; head -c 3980 /dev/zero | tr '\0' 'x'; printf '"}\n'; } >"$file"
 else
     # A sheet of this version's own header and rows (from a run elsewhere),
