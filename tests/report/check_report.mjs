@@ -133,7 +133,12 @@ function describePage(selectors) {
 // The faults of the page as described, against what EXPECT.json wants.
 function check(page, expect) {
   const faults = [];
-  if (typeof page.firstChartMs !== 'number' || !Number.isFinite(page.firstChartMs) || page.firstChartMs < 0)
+  // A page without charts (a run that failed before any test completed) has
+  // no first chart, and says so with null.
+  const charted = Array.isArray(page.charts) && page.charts.length > 0;
+  if (charted ? typeof page.firstChartMs !== 'number' || !Number.isFinite(page.firstChartMs) ||
+                  page.firstChartMs < 0
+              : page.firstChartMs !== null)
     faults.push(`qmReport.firstChartMs is not a time in ms: ${JSON.stringify(page.firstChartMs)}`);
   if (page.charts === null) {
     faults.push('qmReport.charts is not an array');
@@ -244,8 +249,9 @@ async function main() {
     }
     await page.screenshot({ path: screenshot, fullPage: true });
     if (described) {
-      summary = `report ok: ${described.charts.length} charts, first chart drawn in ` +
-        `${Math.round(described.firstChartMs)} ms, ${fs.statSync(report).size} bytes`;
+      summary = `report ok: ${described.charts.length} charts, ` +
+        (described.firstChartMs === null ? 'none drawn' : `first chart drawn in ${Math.round(described.firstChartMs)} ms`) +
+        `, ${fs.statSync(report).size} bytes`;
     }
   } finally {
     await context.close();

@@ -3,10 +3,11 @@
 # chromium with networking off (check_report.mjs): no console error, no page
 # error, no request, every chart drawn with the right number of series and
 # labelled axes. The screenshot is kept beside the test output.
-#   report_pages.sh QUILLMARSH_EXE PREFIX run|sweep|compare SCREENSHOT_FOLDER
+#   report_pages.sh QUILLMARSH_EXE PREFIX run|sweep|compare|failed SCREENSHOT_FOLDER
 # "run": two runs with -latency, labelled with markup that must stay text (an
 # image tag whose load would be a request the checker sees);
-# "sweep": -clients 1,2 with -latency; "compare": two documents with samples.
+# "sweep": -clients 1,2 with -latency; "compare": two documents with samples;
+# "failed": a run whose target is missing, a page of facts and no chart.
 # Exit code 77 when chromium or playwright-core cannot be had here.
 set -u
 exe=$1
@@ -49,6 +50,11 @@ compare)
     # A row per test and per phase, in the change tables.
     expect='{"charts": {"cdf": {"count": 11, "series": 2}},
              "selectors": {"table.qm-compare tbody tr": 15, "table.qm-facts tbody tr": 9}}'
+    ;;
+failed)
+    tool -target "$(win "$work/target/missing")" -iterations 5 -latency -html "$(win "$page")"
+    [ $? -eq 2 ] || fail "the run with a missing target did not end with 2 (file not found)"
+    expect='{"charts": {}, "selectors": {"table.qm-facts tbody tr": 9, "table.qm-results tbody tr": 4}}'
     ;;
 *)
     echo "unknown case $case_name" >&2
