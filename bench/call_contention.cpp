@@ -35,8 +35,8 @@ double Loop(const std::wstring& file, Call call, unsigned iterations) {
             GetFileAttributesW(file.c_str());
             break;
         case Call::Open: {
-            const HANDLE h = CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr);
+            const HANDLE h = CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
             if (h != INVALID_HANDLE_VALUE)
                 CloseHandle(h);
             break;

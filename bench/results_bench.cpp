@@ -87,7 +87,8 @@ int wmain(int argc, wchar_t* argv[]) {
     const std::int64_t start = Stopwatch::Now();
     const Win32Error compared = CompareDocuments({files[0], files[1]}, L"", L"");
     const double compareSeconds = Seconds(start);
-    const std::wstring pages[] = {folder + L"results_bench_runs.html", folder + L"results_bench_compare.html"};
+    const std::wstring pages[] = {folder + L"results_bench_runs.html",
+                                  folder + L"results_bench_compare.html"};
     settings.runs = 2;
     std::int64_t pageStart = Stopwatch::Now();
     const Win32Error runsPage = WriteReportPage(pages[0], RunReport(settings, both));

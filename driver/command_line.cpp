@@ -97,8 +97,8 @@ Win32Error CheckDistinctResultFiles(const RunSettings& settings) {
     for (std::size_t a = 0; a < std::size(files); ++a) {
         for (std::size_t b = a + 1; b < std::size(files); ++b) {
             if (!files[a].second->empty() && IsSameFile(*files[a].second, *files[b].second))
-                return Fail(std::wstring(files[a].first) + L" and " + files[b].first + L" name the same file <" +
-                            *files[a].second + L">");
+                return Fail(std::wstring(files[a].first) + L" and " + files[b].first +
+                            L" name the same file <" + *files[a].second + L">");
         }
     }
     return 0;

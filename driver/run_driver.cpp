@@ -33,8 +33,9 @@ Win32Error RunSeriesOfTests(const RunSettings& settings, RunSeries& series) {
     for (std::size_t step = 0; step < counts.size() && result == 0; ++step) {
         if (sweep)
             LogMessage(LogLevel::INFO, L"Run",
-                       L"\nSweep step " + std::to_wstring(step + 1) + L" of " + std::to_wstring(counts.size()) +
-                           L": " + std::to_wstring(counts[step]) + (counts[step] == 1 ? L" client" : L" clients"));
+                       L"\nSweep step " + std::to_wstring(step + 1) + L" of " +
+                           std::to_wstring(counts.size()) + L": " + std::to_wstring(counts[step]) +
+                           (counts[step] == 1 ? L" client" : L" clients"));
         for (std::uint32_t r = 0; r < settings.runs && result == 0; ++r) {
             if (StopRequested()) {
                 result = win32::kCancelled;

@@ -19,12 +19,12 @@ struct RunSettings {
     // count (ascending); empty for a single count. `clients` is then the
     // count of the sweep's step in progress.
     std::vector<std::uint32_t> clientSweep;
-    std::uint32_t runs = 1;    // -runs: how many times the four tests run, each time on fresh files
-    std::wstring label;        // -label: a name for the run, or empty
-    bool latency = false;      // -latency: keep and report the time of every phase of every pass
-    std::wstring jsonPath;     // -json: full path of the run's JSON document, or empty
-    std::wstring csvPath;      // -csv: full path of the sheet that gets a row per run, or empty
-    std::wstring htmlPath;     // -html: full path of the report page, or empty
+    std::uint32_t runs = 1; // -runs: how many times the four tests run, each time on fresh files
+    std::wstring label;     // -label: a name for the run, or empty
+    bool latency = false;   // -latency: keep and report the time of every phase of every pass
+    std::wstring jsonPath;  // -json: full path of the run's JSON document, or empty
+    std::wstring csvPath;   // -csv: full path of the sheet that gets a row per run, or empty
+    std::wstring htmlPath;  // -html: full path of the report page, or empty
     // -compare: the result documents to compare, the baseline first (at least
     // two); empty for a run of the tests.
     std::vector<std::wstring> compareFiles;

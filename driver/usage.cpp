@@ -33,14 +33,16 @@ void PrintUsage() {
         L"========\n",
         L"-clients <number>  Runs the tests on that many clients at once (1 to 256, default 1), each on its "
         L"own file\n",
-        L"-clients 1,2,4,8   Runs the tests once per number of clients (ascending) and shows how they scale\n",
+        L"-clients 1,2,4,8   Runs the tests once per number of clients (ascending) and shows how they "
+        L"scale\n",
         L"-runs <number>     Repeats the four tests that many times (1 to 1000, default 1) and sums them "
         L"up\n",
         L"-label <text>      Names the run in the console, the result files and comparisons\n",
         L"-latency           Also times every phase of every pass and prints their percentiles\n",
         L"-json <file>       Writes the run's results to a JSON document, replacing it whole\n",
         L"-csv <file>        Appends a row with the run's results to a CSV sheet\n",
-        L"-html <file>       Writes a report page with tables and charts to an HTML file, replacing it whole\n",
+        L"-html <file>       Writes a report page with tables and charts to an HTML file, replacing it "
+        L"whole\n",
         L"-compare           Runs no test: compares result documents with the first and says which changes "
         L"are real\n",
         L"\n",

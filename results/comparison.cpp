@@ -181,7 +181,6 @@ const wchar_t* const kBasisText[] = {
     L"-latency for one); the totals are compared as they are.",
 };
 
-
 constexpr std::size_t kNoPhase = static_cast<std::size_t>(-1);
 
 // One comparison of two sample sets: a test's (phase kNoPhase) or a phase's.
@@ -251,8 +250,10 @@ Json CompareOne(const Document& base, const Document& other, std::vector<ReportT
     }
     result["differences"] = differencesJson;
     const std::wstring heading = other.name + L" against the baseline " + base.name;
-    ReportTable testTable{"qm-compare", heading + L": seconds per test",
-                          {L"Test", base.name, other.name, L"change", L"95% interval", L"p"}, {}};
+    ReportTable testTable{"qm-compare",
+                          heading + L": seconds per test",
+                          {L"Test", base.name, other.name, L"change", L"95% interval", L"p"},
+                          {}};
     ReportTable phaseTable{"qm-compare",
                            heading + L": per phase (us)",
                            {L"Test", L"phase", L"p50 " + base.name, L"p50 " + other.name, L"p99 " + base.name,
@@ -335,13 +336,14 @@ Json CompareOne(const Document& base, const Document& other, std::vector<ReportT
                            RightAligned(L"p99 base", numberWidth) + RightAligned(L"p99 other", numberWidth) +
                            RightAligned(L"change", 10) + RightAligned(L"95% interval", 22) +
                            RightAligned(L"p", 8));
-        std::vector<std::wstring> row = {job.phase == 0 ? kTests[t].name : L"", kTests[t].phaseNames[job.phase]};
+        std::vector<std::wstring> row = {job.phase == 0 ? kTests[t].name : L"",
+                                         kTests[t].phaseNames[job.phase]};
         for (const double value : job.percentiles)
             row.push_back(Microseconds(value));
-        row.insert(row.end(), {job.change.significant ? Signed(job.change.percent) : L"~", Interval(job.change),
-                               PValue(job.change.p)});
-        const std::size_t widths[] = {nameWidth, phaseWidth, numberWidth, numberWidth, numberWidth,
-                                      numberWidth, 10,        22,          8};
+        row.insert(row.end(), {job.change.significant ? Signed(job.change.percent) : L"~",
+                               Interval(job.change), PValue(job.change.p)});
+        const std::size_t widths[] = {
+            nameWidth, phaseWidth, numberWidth, numberWidth, numberWidth, numberWidth, 10, 22, 8};
         std::wstring line;
         for (std::size_t i = 0; i < row.size(); ++i)
             line += i < 2 ? LeftAligned(row[i], widths[i]) : RightAligned(row[i], widths[i]);
@@ -371,7 +373,8 @@ ReportPage CompareReport(std::vector<Document>& documents, std::vector<ReportTab
     ReportPage page;
     page.title = L"Quillmarsh comparison against " + documents[0].name;
     ReportTable facts{"qm-facts", L"The documents", {L""}, {}};
-    ReportTable seconds{"qm-results", L"Seconds per test (the median of each document's runs)", {L"Test"}, {}};
+    ReportTable seconds{
+        "qm-results", L"Seconds per test (the median of each document's runs)", {L"Test"}, {}};
     const std::pair<const wchar_t*, std::function<std::wstring(const Document&)>> rows[] = {
         {L"label", [](const Document& d) { return d.label.empty() ? std::wstring(L"-") : d.label; }},
         {L"file", [](const Document& d) { return d.file; }},
@@ -395,8 +398,8 @@ ReportPage CompareReport(std::vector<Document>& documents, std::vector<ReportTab
     for (std::size_t t = 0; t < std::size(kTests); ++t) {
         seconds.rows.push_back({kTests[t].name});
         for (const Document& document : documents)
-            seconds.rows.back().push_back(document.runSeconds[t].empty() ? L"-"
-                                                                        : FormatSeconds(Median(document.runSeconds[t])));
+            seconds.rows.back().push_back(
+                document.runSeconds[t].empty() ? L"-" : FormatSeconds(Median(document.runSeconds[t])));
     }
     page.tables.push_back(std::move(facts));
     page.tables.push_back(std::move(seconds));
@@ -431,8 +434,8 @@ Win32Error CompareDocuments(const std::vector<std::wstring>& files, const std::w
         if (!jsonPath.empty()) {
             const Json document = {
                 {"tool", "Quillmarsh"}, {"documentVersion", kDocumentVersion}, {"comparisons", comparisons}};
-            if (const Win32Error code =
-                    WriteWholeFile(jsonPath, document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"))
+            if (const Win32Error code = WriteWholeFile(
+                    jsonPath, document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"))
                 return code;
         }
         if (!htmlPath.empty())

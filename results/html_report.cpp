@@ -17,12 +17,23 @@ std::string Escaped(const std::string& text) {
     escaped.reserve(text.size());
     for (const char c : text) {
         switch (c) {
-        case '&': escaped += "&amp;"; break;
-        case '<': escaped += "&lt;"; break;
-        case '>': escaped += "&gt;"; break;
-        case '"': escaped += "&quot;"; break;
-        case '\'': escaped += "&#39;"; break;
-        default: escaped += c;
+        case '&':
+            escaped += "&amp;";
+            break;
+        case '<':
+            escaped += "&lt;";
+            break;
+        case '>':
+            escaped += "&gt;";
+            break;
+        case '"':
+            escaped += "&quot;";
+            break;
+        case '\'':
+            escaped += "&#39;";
+            break;
+        default:
+            escaped += c;
         }
     }
     return escaped;
@@ -208,15 +219,19 @@ std::string ReportHtml(const ReportPage& page, const ReportAssets& assets) {
     for (const ReportTable& table : page.tables)
         html += TableHtml(table);
     if (sweeps)
-        html += "<h2>Against the number of clients</h2>\n<div class=\"qm-charts\" id=\"qm-sweep-charts\"></div>\n";
+        html += "<h2>Against the number of clients</h2>\n<div class=\"qm-charts\" "
+                "id=\"qm-sweep-charts\"></div>\n";
     if (distributions)
-        html += "<h2>Latency distributions</h2>\n<p class=\"qm-note\">Per test and phase, the share of passes "
-                "that took at most a given time (log time axis), one curve per run or document; p50 and p99 "
-                "are marked on each curve and given in its legend entry.</p>\n"
-                "<div class=\"qm-charts\" id=\"qm-cdf-charts\"></div>\n";
+        html +=
+            "<h2>Latency distributions</h2>\n<p class=\"qm-note\">Per test and phase, the share of passes "
+            "that took at most a given time (log time axis), one curve per run or document; p50 and p99 "
+            "are marked on each curve and given in its legend entry.</p>\n"
+            "<div class=\"qm-charts\" id=\"qm-cdf-charts\"></div>\n";
     html += "<script type=\"application/json\" id=\"qm-data\">" +
-            ScriptJson(Json({{"charts", std::move(charts)}}).dump(-1, ' ', false, Json::error_handler_t::replace)) +
-            "</script>\n<script>\n/*\n" + Embedded(CommentText(assets.chartLicense)) + "\n*/\n" + Embedded(assets.chartScript) +
-            "\n</script>\n<script>\n" + Embedded(assets.pageScript) + "\n</script>\n</body>\n</html>\n";
+            ScriptJson(
+                Json({{"charts", std::move(charts)}}).dump(-1, ' ', false, Json::error_handler_t::replace)) +
+            "</script>\n<script>\n/*\n" + Embedded(CommentText(assets.chartLicense)) + "\n*/\n" +
+            Embedded(assets.chartScript) + "\n</script>\n<script>\n" + Embedded(assets.pageScript) +
+            "\n</script>\n</body>\n</html>\n";
     return html;
 }

@@ -55,8 +55,8 @@ Win32Error WriteResultFiles(const RunSettings& settings, RunSeries& series) {
         settings.jsonPath, [&] { return WriteWholeFile(settings.jsonPath, JsonDocument(settings, series)); });
     if (series.result == 0)
         series.result = json;
-    const Win32Error html =
-        write(settings.htmlPath, [&] { return WriteReportPage(settings.htmlPath, RunReport(settings, series)); });
+    const Win32Error html = write(
+        settings.htmlPath, [&] { return WriteReportPage(settings.htmlPath, RunReport(settings, series)); });
     if (series.result == 0)
         series.result = html;
     const Win32Error csv = write(settings.csvPath, [&] {

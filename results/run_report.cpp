@@ -54,7 +54,8 @@ ReportCurve Curve(std::wstring name, const RunRecord* runs, std::size_t count, s
                 for (std::size_t phase = 0; phase < kTests[t].phaseCount; ++phase) {
                     std::vector<double>& values = curve.phaseUs[t][phase];
                     for (std::size_t pass = 0; pass < passes; ++pass)
-                        values.push_back(static_cast<double>(ticks[phase * passes + pass]) * microsecondsPerTick);
+                        values.push_back(static_cast<double>(ticks[phase * passes + pass]) *
+                                         microsecondsPerTick);
                 }
             }
         }
@@ -73,8 +74,9 @@ void AddRuns(const RunSettings& settings, const RunSeries& series, ReportPage& p
     for (std::size_t t = 0; t < std::size(kTests); ++t) {
         std::vector<std::wstring> row = {kTests[t].name};
         for (const RunRecord& run : series.runs)
-            row.push_back(static_cast<int>(t) < run.completedTests ? FormatSeconds(Seconds(run.durations.*kTests[t].duration))
-                                                                 : L"-");
+            row.push_back(static_cast<int>(t) < run.completedTests
+                              ? FormatSeconds(Seconds(run.durations.*kTests[t].duration))
+                              : L"-");
         const std::vector<double> seconds = RunSeconds(series, t);
         const double median = seconds.empty() ? NAN : Median(seconds);
         if (many) {
@@ -84,8 +86,9 @@ void AddRuns(const RunSettings& settings, const RunSeries& series, ReportPage& p
             row.push_back(seconds.empty() ? L"-" : FormatSeconds(*max));
             row.push_back(seconds.empty() ? L"-" : FormatSeconds(MedianAbsoluteDeviation(seconds)));
         }
-        row.push_back(median > 0 ? FormatFixed(static_cast<double>(settings.iterations) * settings.clients / median, 1)
-                                 : L"-");
+        row.push_back(
+            median > 0 ? FormatFixed(static_cast<double>(settings.iterations) * settings.clients / median, 1)
+                       : L"-");
         results.rows.push_back(std::move(row));
     }
     page.tables.push_back(std::move(results));
@@ -97,11 +100,14 @@ void AddRuns(const RunSettings& settings, const RunSeries& series, ReportPage& p
 
 void AddSweep(const RunSettings& settings, const RunSeries& series, ReportPage& page) {
     const std::vector<SweepStep> steps = SweepSteps(series, settings.iterations, settings.latency);
-    ReportTable scaling{"qm-results", L"Scaling: per test and client count (the median of the count's runs)",
-                        {L"Test", L"clients", L"seconds", L"ops/s"}, {}};
+    ReportTable scaling{"qm-results",
+                        L"Scaling: per test and client count (the median of the count's runs)",
+                        {L"Test", L"clients", L"seconds", L"ops/s"},
+                        {}};
     if (settings.latency)
         scaling.header.insert(scaling.header.end(), {L"p50 of a pass (us)", L"p99 of a pass (us)"});
-    ReportSweepChart throughput{L"Operations per second against clients", L"operations per second, all clients", {}, {}};
+    ReportSweepChart throughput{
+        L"Operations per second against clients", L"operations per second, all clients", {}, {}};
     ReportSweepChart p99{L"p99 of a pass against clients", L"p99 of a pass (us)", {}, {}};
     for (const SweepStep& step : steps) {
         throughput.clients.push_back(step.clients);
@@ -134,8 +140,8 @@ void AddSweep(const RunSettings& settings, const RunSeries& series, ReportPage& 
         page.sweepCharts.push_back(std::move(p99));
     for (const SweepStep& step : steps) {
         if (settings.latency)
-            page.curves.push_back(
-                Curve(Clients(step.clients), &series.runs[step.firstRun], step.runCount, series.counterFrequency));
+            page.curves.push_back(Curve(Clients(step.clients), &series.runs[step.firstRun], step.runCount,
+                                        series.counterFrequency));
     }
 }
 

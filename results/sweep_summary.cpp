@@ -18,9 +18,9 @@ std::vector<SweepStep> SweepSteps(const RunSeries& series, std::uint32_t iterati
         for (std::size_t t = 0; t < std::size(kTests); ++t) {
             const std::vector<double> seconds = RunSeconds(runs, step.runCount, t);
             step.medianSeconds[t] = seconds.empty() ? NAN : Median(seconds);
-            step.operationsPerSecond[t] = step.medianSeconds[t] > 0
-                                              ? static_cast<double>(iterations) * step.clients / step.medianSeconds[t]
-                                              : NAN;
+            step.operationsPerSecond[t] = step.medianSeconds[t] > 0 ? static_cast<double>(iterations) *
+                                                                          step.clients / step.medianSeconds[t]
+                                                                    : NAN;
             if (latency)
                 step.pass[t] = LatencyOf(runs, step.runCount, t, series.counterFrequency).pass;
         }

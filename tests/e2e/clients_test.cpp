@@ -144,11 +144,13 @@ TEST(Clients, SweepRunsEveryCountInTurnAndNumbersItsRunsPerCount) {
     ASSERT_EQ(run.exitCode, 0u) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_TRUE(ListDirectory(target.Path()).empty());
-    EXPECT_TRUE(std::regex_search(run.out, std::regex("\nSweep step 1 of 2: 1 client\n\nRun 1 of 2\n[\\s\\S]*"
-                                                      "\nRun 2 of 2\n[\\s\\S]*\nSweep step 2 of 2: 3 clients\n"
-                                                      "\nRun 1 of 2\n[\\s\\S]*\nRun 2 of 2\n")))
+    EXPECT_TRUE(
+        std::regex_search(run.out, std::regex("\nSweep step 1 of 2: 1 client\n\nRun 1 of 2\n[\\s\\S]*"
+                                              "\nRun 2 of 2\n[\\s\\S]*\nSweep step 2 of 2: 3 clients\n"
+                                              "\nRun 1 of 2\n[\\s\\S]*\nRun 2 of 2\n")))
         << run.out;
-    EXPECT_EQ(run.out.find("Summary of"), std::string::npos) << "a sweep sums up per count, in its scaling table";
+    EXPECT_EQ(run.out.find("Summary of"), std::string::npos)
+        << "a sweep sums up per count, in its scaling table";
 
     const nlohmann::json document = nlohmann::json::parse(ReadBytes(json));
     ASSERT_EQ(document["runResults"].size(), 4u);

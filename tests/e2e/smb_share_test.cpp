@@ -187,8 +187,10 @@ TEST_F(SmbShare, ClientSweepRunsOncePerCountAndLeavesTheServerFolderEmpty) {
     ASSERT_FALSE(run.timedOut);
     ASSERT_EQ(run.exitCode, 0u) << run.err;
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(ListDirectory(ServerFolder()), std::vector<std::wstring>{}) << "a client left files on the server";
-    EXPECT_TRUE(std::regex_search(run.out, std::regex(R"(\nSweep step 1 of 2: 1 client\n[\s\S]*\nSweep step 2 of 2: 2 clients\n)")))
+    EXPECT_EQ(ListDirectory(ServerFolder()), std::vector<std::wstring>{})
+        << "a client left files on the server";
+    EXPECT_TRUE(std::regex_search(
+        run.out, std::regex(R"(\nSweep step 1 of 2: 1 client\n[\s\S]*\nSweep step 2 of 2: 2 clients\n)")))
         << run.out;
     for (const char* row : {R"(\nCreate/delete loop +1 +[0-9]+\.[0-9] +[0-9]+\.[0-9] +[0-9]+\.[0-9]\n)",
                             R"(\n +2 +[0-9]+\.[0-9] +[0-9]+\.[0-9] +[0-9]+\.[0-9]\n\nQuillmarsh finished)"})
@@ -208,7 +210,8 @@ TEST_F(SmbShare, ClientSweepRunsOncePerCountAndLeavesTheServerFolderEmpty) {
         for (std::size_t t = 0; t < 4; ++t) {
             const nlohmann::json& test = entry["tests"][t];
             EXPECT_EQ(test["seconds"], runEntry["tests"][t]["seconds"]) << "one run: its median is itself";
-            EXPECT_NEAR(test["operationsPerSecond"].get<double>(), 5.0 * (step + 1) / test["seconds"].get<double>(),
+            EXPECT_NEAR(test["operationsPerSecond"].get<double>(),
+                        5.0 * (step + 1) / test["seconds"].get<double>(),
                         1e-6 * test["operationsPerSecond"].get<double>());
             EXPECT_EQ(test["pass"]["count"], 5 * (step + 1));
             EXPECT_LE(test["pass"]["p50Us"].get<double>(), test["pass"]["p99Us"].get<double>());
@@ -217,7 +220,8 @@ TEST_F(SmbShare, ClientSweepRunsOncePerCountAndLeavesTheServerFolderEmpty) {
     const std::vector<std::string> rows = Lines(ReadBytes(csv));
     ASSERT_EQ(rows.size(), 3u) << ReadBytes(csv);
     for (std::size_t step = 0; step < 2; ++step)
-        EXPECT_TRUE(std::regex_search(rows[step + 1], std::regex(",0," + std::to_string(step + 1) + ",,1\r?$")))
+        EXPECT_TRUE(
+            std::regex_search(rows[step + 1], std::regex(",0," + std::to_string(step + 1) + ",,1\r?$")))
             << rows[step + 1];
 }
 

@@ -45,8 +45,9 @@ TEST(ReportHtml, TextFromTheRunCannotBecomeMarkup) {
 
     EXPECT_EQ(Count(html, "<script"), 3u) << "only the data, the library and the page's script";
     EXPECT_EQ(Count(html, "</script>"), 3u);
-    EXPECT_NE(html.find("&lt;/script&gt;&lt;script&gt;alert(1)&lt;/script&gt; &amp; &quot;x&quot; &#39;y&#39;"),
-              std::string::npos);
+    EXPECT_NE(
+        html.find("&lt;/script&gt;&lt;script&gt;alert(1)&lt;/script&gt; &amp; &quot;x&quot; &#39;y&#39;"),
+        std::string::npos);
     EXPECT_NE(html.find("var s = '<\\/script>';"), std::string::npos) << "the library's string stays whole";
     EXPECT_NE(html.find("MIT licence * / text"), std::string::npos) << "the licence cannot end its comment";
     // The label comes back whole from the data.
@@ -103,7 +104,9 @@ TEST(ReportHtml, DistributionsAreExactAtTheirPoints) {
 
 TEST(ReportHtml, SweepChartsKeepGapsAndHaveNoDistributionsWithoutSamples) {
     ReportPage page;
-    page.sweepCharts.push_back({L"Operations per second against clients", L"operations per second", {1, 2, 4},
+    page.sweepCharts.push_back({L"Operations per second against clients",
+                                L"operations per second",
+                                {1, 2, 4},
                                 {{L"Write with custom function", {3000, 2000, NAN}}}});
     const std::string html = ReportHtml(page, kAssets);
     const nlohmann::json charts = PageData(html)["charts"];
