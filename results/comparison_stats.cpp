@@ -24,10 +24,10 @@ constexpr std::size_t kDrawBudget = 20'000'000;
 // Any fixed value: it only makes the same inputs give the same interval.
 constexpr std::uint64_t kBootstrapSeed = 0x5175696c6c6d6172;
 
-// The bootstrap's generator: SplitMix64, which passes the usual statistical
-// batteries, is defined by these few lines (so every platform draws the same
-// numbers) and costs a third of a Mersenne Twister's draw, which matters at
-// tens of millions of draws per comparison.
+// The bootstrap's generator: SplitMix64, defined by these few lines (so every
+// platform draws the same numbers) and cheaper per draw than a Mersenne
+// Twister, which matters at tens of millions of draws per comparison (two
+// documents of 100,000 passes compared in 1.2-1.7 s rather than 2.0-2.1 s).
 class SplitMix64 {
 public:
     explicit SplitMix64(std::uint64_t seed) : state_(seed) {}
