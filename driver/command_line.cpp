@@ -132,10 +132,9 @@ bool ReadClientSweep(const std::wstring& value, std::vector<std::uint32_t>& coun
         const std::size_t comma = std::min(value.find(L',', from), value.size());
         const std::wstring item = value.substr(from, comma - from);
         std::int32_t count = 0;
-        std::size_t used = 0;
-        if (!ParseInt32(item, count, &used) ||
-            !std::all_of(item.begin() + used, item.end(), [](wchar_t c) { return std::iswspace(c); }) ||
-            count < 1 || count > static_cast<std::int32_t>(kMaxClients) ||
+        bool endIgnored = false;
+        if (!ReadCount(item, count, endIgnored) || endIgnored || count < 1 ||
+            count > static_cast<std::int32_t>(kMaxClients) ||
             (!counts.empty() && static_cast<std::uint32_t>(count) <= counts.back()))
             return false;
         counts.push_back(static_cast<std::uint32_t>(count));

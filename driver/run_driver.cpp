@@ -13,6 +13,7 @@
 #include "results/comparison.h"
 #include "results/console_tables.h"
 #include "results/result_files.h"
+#include "results/sweep_summary.h"
 #include "logging/logger.h"
 #include "logging/logger_lifecycle.h"
 
@@ -62,14 +63,20 @@ Win32Error RunSeriesOfTests(const RunSettings& settings, RunSeries& series) {
                 LogClientsTable(record, settings.iterations);
         }
     }
-    if (settings.latency) {
-        if (const Win32Error computed = ComputeLatency(series); result == 0)
+    // What the tables and the result files show, also of a series that
+    // failed: a sweep sums up each step, other series their latency over all.
+    if (sweep || settings.latency) {
+        const Win32Error computed =
+            sweep ? SumUpSweep(series, settings.iterations, settings.latency) : ComputeLatency(series);
+        if (result == 0)
             result = computed;
     }
     if (result != 0)
         return result;
-    if (sweep)
-        return LogScalingTable(series, settings.iterations, settings.latency);
+    if (sweep) {
+        LogScalingTable(series, settings.latency);
+        return 0;
+    }
     if (many)
         LogRunsSummary(series);
     if (settings.latency)

@@ -136,14 +136,6 @@ Win32Error ReadDocument(const std::wstring& file, Document& document) {
     return 0;
 }
 
-// The nearest-rank percentile of `sorted` values.
-double Percentile(const std::vector<double>& values, double p) {
-    if (values.empty())
-        return NAN;
-    const std::size_t rank = static_cast<std::size_t>(std::ceil(p / 100.0 * values.size()));
-    return values[std::max<std::size_t>(rank, 1) - 1];
-}
-
 std::wstring Signed(double percent) {
     return (percent >= 0 ? L"+" : L"") + FormatFixed(percent, 1) + L"%";
 }
@@ -202,7 +194,8 @@ void Compute(Job& job) {
     std::vector<double> a = *job.baseline, b = *job.other;
     std::sort(a.begin(), a.end());
     std::sort(b.begin(), b.end());
-    job.percentiles = {Percentile(a, 50), Percentile(b, 50), Percentile(a, 99), Percentile(b, 99)};
+    job.percentiles = {SortedPercentile(a, 50), SortedPercentile(b, 50), SortedPercentile(a, 99),
+                       SortedPercentile(b, 99)};
 }
 
 // Computes every job, on as many threads as there are cores.

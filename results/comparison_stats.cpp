@@ -153,6 +153,13 @@ double Median(std::vector<double> samples) {
     return (*std::max_element(samples.begin(), middle) + *middle) / 2;
 }
 
+double SortedPercentile(const std::vector<double>& sorted, double p) {
+    if (sorted.empty())
+        return kNaN;
+    const std::size_t rank = static_cast<std::size_t>(std::ceil(p / 100.0 * sorted.size()));
+    return sorted[std::max<std::size_t>(rank, 1) - 1];
+}
+
 double MedianAbsoluteDeviation(const std::vector<double>& samples) {
     const double median = Median(samples);
     if (std::isnan(median))

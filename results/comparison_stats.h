@@ -10,6 +10,10 @@
 // count). NaN for none.
 double Median(std::vector<double> samples);
 
+// The nearest-rank percentile of values in ascending order: the value at rank
+// ceil(p / 100 * count), counted from 1. NaN for none.
+double SortedPercentile(const std::vector<double>& sorted, double p);
+
 // Median absolute deviation, unscaled: the median of |x - median|. NaN for
 // no samples.
 double MedianAbsoluteDeviation(const std::vector<double>& samples);

@@ -1,13 +1,11 @@
 #include "results/console_tables.h"
 
 #include <algorithm>
-#include <new>
 
 #include "driver/result_report.h"
 #include "logging/logger.h"
 #include "results/comparison_stats.h"
 #include "results/result_columns.h"
-#include "results/sweep_summary.h"
 
 namespace {
 
@@ -81,9 +79,9 @@ void LogLatencyTable(const RunSeries& series) {
     }
 }
 
-Win32Error LogScalingTable(const RunSeries& series, std::uint32_t iterations, bool latency) try {
+void LogScalingTable(const RunSeries& series, bool latency) {
     constexpr std::size_t kWidth = 13;
-    const std::vector<SweepStep> steps = SweepSteps(series, iterations, latency);
+    const std::vector<SweepStep>& steps = series.sweep;
     LogMessage(LogLevel::INFO, L"Result",
                latency ? Header(L"Scaling", L"", {L"clients", L"ops/s", L"p50 (us)", L"p99 (us)"}, kWidth)
                        : Header(L"Scaling", L"", {L"clients", L"ops/s"}, kWidth));
@@ -101,7 +99,4 @@ Win32Error LogScalingTable(const RunSeries& series, std::uint32_t iterations, bo
             LogMessage(LogLevel::INFO, L"Result", line);
         }
     }
-    return 0;
-} catch (const std::bad_alloc&) {
-    return win32::kOutOfMemory;
 }

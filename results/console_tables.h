@@ -16,8 +16,7 @@ void LogRunsSummary(const RunSeries& series);
 // and max in microseconds, over every pass of every client and run.
 void LogLatencyTable(const RunSeries& series);
 
-// After a client sweep: per test and client count the operations per second of
-// all clients (over the median of the count's runs) and, with -latency, the
-// p50 and p99 of a pass in microseconds. 0, or 14 when there is no memory for
-// the merged samples.
-Win32Error LogScalingTable(const RunSeries& series, std::uint32_t iterations, bool latency);
+// After a client sweep (series.sweep): per test and client count the
+// operations per second of all clients (over the median of the count's runs)
+// and, with -latency, the p50 and p99 of a pass in microseconds.
+void LogScalingTable(const RunSeries& series, bool latency);

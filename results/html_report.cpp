@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "errors/string_conversion.h"
+#include "results/comparison_stats.h"
 #include "results/result_columns.h"
 
 namespace {
@@ -86,12 +87,6 @@ double Rounded(double value) {
     return std::round(value * scale) / scale;
 }
 
-// The nearest-rank percentile of sorted values.
-double Percentile(const std::vector<double>& sorted, double p) {
-    const std::size_t rank = static_cast<std::size_t>(std::ceil(p / 100.0 * sorted.size()));
-    return sorted[std::max<std::size_t>(rank, 1) - 1];
-}
-
 // The distribution chart of one phase of one test: per curve the share of
 // passes at or below each point of one log-spaced grid of times, and the
 // curve's p50 and p99. Null when no curve has samples of it.
@@ -127,8 +122,8 @@ Json CdfChart(const std::vector<ReportCurve>& curves, std::size_t test, std::siz
         }
         series.push_back({{"label", Utf16ToUtf8(curve->name)},
                           {"y", std::move(shares)},
-                          {"p50", Tenths(Percentile(values, 50))},
-                          {"p99", Tenths(Percentile(values, 99))},
+                          {"p50", Tenths(SortedPercentile(values, 50))},
+                          {"p99", Tenths(SortedPercentile(values, 99))},
                           {"count", values.size()}});
     }
     Json x = Json::array();

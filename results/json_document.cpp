@@ -122,7 +122,7 @@ Json RunJson(const RunSettings& settings, const RunSeries& series, std::size_t i
 // statistics of a pass.
 Json SweepJson(const RunSettings& settings, const RunSeries& series) {
     Json steps = Json::array();
-    for (const SweepStep& step : SweepSteps(series, settings.iterations, settings.latency)) {
+    for (const SweepStep& step : series.sweep) {
         Json tests = Json::array();
         for (std::size_t t = 0; t < std::size(kTests); ++t) {
             if (!(step.medianSeconds[t] > 0))

@@ -41,6 +41,18 @@ struct RunRecord {
     Win32Error result = 0;
 };
 
+// One step of a client sweep (-clients 1,2,4,8): the runs with one client
+// count, summed up.
+struct SweepStep {
+    std::uint32_t clients = 0;
+    std::size_t firstRun = 0; // into RunSeries::runs; a step's runs follow each other
+    std::size_t runCount = 0;
+    // Per test, over the step's runs that completed it (NaN where none did):
+    std::array<double, 4> medianSeconds{};       // the median of the runs' wall seconds
+    std::array<double, 4> operationsPerSecond{}; // of all clients, over that median
+    std::array<LatencyStats, 4> pass{};          // of a pass, with -latency (count 0 without)
+};
+
 // Every run of one invocation of the tool (-runs), and what is computed over
 // all of them.
 struct RunSeries {
@@ -50,6 +62,7 @@ struct RunSeries {
     std::int64_t counterFrequency = 0;
     std::vector<RunRecord> runs;        // the runs that started, in order
     std::array<TestLatency, 4> latency; // over every pass of every completed test, with -latency
+    std::vector<SweepStep> sweep;       // with a client sweep: each step, in order
     Win32Error result = 0;              // the invocation's exit code
 };
 

@@ -7,16 +7,11 @@
 #include "errors/string_conversion.h"
 #include "results/comparison_stats.h"
 #include "results/result_columns.h"
-#include "results/sweep_summary.h"
 
 namespace {
 
 std::wstring Clients(std::uint32_t count) {
     return std::to_wstring(count) + (count == 1 ? L" client" : L" clients");
-}
-
-std::wstring Seconds6(double seconds) {
-    return std::isfinite(seconds) ? FormatSeconds(seconds) : L"-";
 }
 
 ReportTable FactsTable(const RunSettings& settings, const RunSeries& series) {
@@ -81,7 +76,7 @@ void AddRuns(const RunSettings& settings, const RunSeries& series, ReportPage& p
         const double median = seconds.empty() ? NAN : Median(seconds);
         if (many) {
             const auto [min, max] = std::minmax_element(seconds.begin(), seconds.end());
-            row.push_back(Seconds6(median));
+            row.push_back(seconds.empty() ? L"-" : FormatSeconds(median));
             row.push_back(seconds.empty() ? L"-" : FormatSeconds(*min));
             row.push_back(seconds.empty() ? L"-" : FormatSeconds(*max));
             row.push_back(seconds.empty() ? L"-" : FormatSeconds(MedianAbsoluteDeviation(seconds)));
@@ -99,7 +94,7 @@ void AddRuns(const RunSettings& settings, const RunSeries& series, ReportPage& p
 }
 
 void AddSweep(const RunSettings& settings, const RunSeries& series, ReportPage& page) {
-    const std::vector<SweepStep> steps = SweepSteps(series, settings.iterations, settings.latency);
+    const std::vector<SweepStep>& steps = series.sweep;
     ReportTable scaling{"qm-results",
                         L"Scaling: per test and client count (the median of the count's runs)",
                         {L"Test", L"clients", L"seconds", L"ops/s"},

@@ -1,11 +1,15 @@
 #include "results/sweep_summary.h"
 
 #include <cmath>
+#include <new>
 
 #include "results/comparison_stats.h"
 #include "results/result_columns.h"
 
-std::vector<SweepStep> SweepSteps(const RunSeries& series, std::uint32_t iterations, bool latency) {
+namespace {
+
+// The steps of `series` with their runs alone, nothing summed up yet.
+std::vector<SweepStep> StepsOfRuns(const RunSeries& series) {
     std::vector<SweepStep> steps;
     for (std::size_t r = 0; r < series.runs.size(); ++r) {
         const std::uint32_t clients = static_cast<std::uint32_t>(series.runs[r].clients.size());
@@ -13,6 +17,13 @@ std::vector<SweepStep> SweepSteps(const RunSeries& series, std::uint32_t iterati
             steps.push_back({clients, r, 0});
         ++steps.back().runCount;
     }
+    return steps;
+}
+
+} // namespace
+
+std::vector<SweepStep> SweepSteps(const RunSeries& series, std::uint32_t iterations, bool latency) {
+    std::vector<SweepStep> steps = StepsOfRuns(series);
     for (SweepStep& step : steps) {
         const RunRecord* runs = series.runs.data() + step.firstRun;
         for (std::size_t t = 0; t < std::size(kTests); ++t) {
@@ -28,9 +39,16 @@ std::vector<SweepStep> SweepSteps(const RunSeries& series, std::uint32_t iterati
     return steps;
 }
 
+Win32Error SumUpSweep(RunSeries& series, std::uint32_t iterations, bool latency) try {
+    series.sweep = SweepSteps(series, iterations, latency);
+    return 0;
+} catch (const std::bad_alloc&) {
+    return win32::kOutOfMemory;
+}
+
 std::vector<std::size_t> RunNumbers(const RunSeries& series) {
     std::vector<std::size_t> numbers;
-    for (const SweepStep& step : SweepSteps(series, 0, false)) {
+    for (const SweepStep& step : StepsOfRuns(series)) {
         for (std::size_t r = 1; r <= step.runCount; ++r)
             numbers.push_back(r);
     }
