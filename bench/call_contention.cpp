@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "driver/stopwatch.h"
+#include "measure/stopwatch.h"
 
 namespace {
 

@@ -14,15 +14,18 @@
 #include <cstdlib>
 #include <string>
 
-#include "driver/run_settings.h"
-#include "driver/stopwatch.h"
+#include "core/run_settings.h"
+#include "measure/stopwatch.h"
 #include "fsutil/result_file.h"
 #include "logging/logger.h"
 #include "logging/logger_lifecycle.h"
 #include "results/comparison.h"
 #include "results/json_document.h"
-#include "results/result_columns.h"
+#include "core/test_table.h"
+#include "core/text_format.h"
+#include "results/result_text.h"
 #include "results/result_files.h"
+#include "results/run_summary.h"
 #include "results/run_report.h"
 
 namespace {
@@ -47,7 +50,7 @@ RunSeries MadeUpSeries(std::uint32_t iterations, double scale) {
     }
     run.clients[0].durations = run.durations;
     series.runs.push_back(run);
-    ComputeLatency(series);
+    SumUpSeries(series, iterations, true, false);
     return series;
 }
 
@@ -78,8 +81,9 @@ int wmain(int argc, wchar_t* argv[]) {
         both.runs.push_back(series.runs[0]);
         const std::int64_t start = Stopwatch::Now();
         const std::string text = JsonDocument(settings, series);
-        std::wstring keptAt;
-        if (ReplaceFileContent(files[d], text, keptAt) != 0)
+        std::wstring keptAt, leftBehind;
+        Win32Error leftCode = 0;
+        if (ReplaceFileContent(files[d], text, keptAt, leftBehind, leftCode) != 0)
             return 1;
         writeSeconds[d] = Seconds(start);
         bytes = text.size();
@@ -91,7 +95,7 @@ int wmain(int argc, wchar_t* argv[]) {
                                   folder + L"results_bench_compare.html"};
     settings.runs = 2;
     std::int64_t pageStart = Stopwatch::Now();
-    const Win32Error runsPage = WriteReportPage(pages[0], RunReport(settings, both));
+    const Win32Error runsPage = WriteReportPage(pages[0], RunReport(settings, both, both.result));
     const double runsPageSeconds = Seconds(pageStart);
     pageStart = Stopwatch::Now();
     const Win32Error comparePage = CompareDocuments({files[0], files[1]}, L"", pages[1]);

@@ -24,10 +24,11 @@
 #include <vector>
 
 #include "driver/command_line.h"
-#include "driver/file_io_tests.h"
-#include "driver/phase_times.h"
-#include "driver/stopwatch.h"
-#include "driver/uuid_text.h"
+#include "core/test_table.h"
+#include "measure/file_io_tests.h"
+#include "measure/phase_times.h"
+#include "measure/stopwatch.h"
+#include "measure/uuid_text.h"
 #include "fsutil/delete_file.h"
 #include "fsutil/long_path.h"
 
@@ -157,24 +158,19 @@ double Median(std::vector<double> values) {
     return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
-constexpr int kTests = 4;
-const wchar_t* const kNames[kTests] = {L"Write with custom function", L"ReadPrivateProfileString",
-                                       L"Read with custom function", L"Create/delete loop"};
+constexpr int kTestCount_ = static_cast<int>(kTestCount);
 
 // One way of running the four tests; each returns its microseconds, or a
 // negative value when it failed.
 using Variant = std::function<std::int64_t(int test)>;
 
 std::int64_t RunTool(FileIoTests& tool, int test) {
-    Win32Error (FileIoTests::*const runs[kTests])() = {
+    Win32Error (FileIoTests::*const runs[kTestCount_])() = {
         &FileIoTests::WriteCustomFunction, &FileIoTests::ReadPrivateProfileString,
         &FileIoTests::ReadCustomFunction, &FileIoTests::CreateDeleteLoop};
-    std::uint64_t TestDurations::*const slots[kTests] = {
-        &TestDurations::writeCustomFunction, &TestDurations::readPrivateProfileString,
-        &TestDurations::readCustomFunction, &TestDurations::createDeleteLoop};
     if ((tool.*runs[test])() != 0)
         return -1;
-    return static_cast<std::int64_t>(tool.durations.*slots[test]);
+    return static_cast<std::int64_t>(tool.durations.*kTests[test].duration);
 }
 
 template <class Phases>
@@ -237,10 +233,10 @@ int wmain(int argc, wchar_t* argv[]) {
     if (latency)
         variants.push_back([&](int test) { return RunTool(plainTool, test); });
 
-    std::vector<double> times[kTests][3], ratios[kTests][2];
+    std::vector<double> times[kTestCount_][3], ratios[kTestCount_][2];
     bool ok = true;
     for (int round = 0; round < rounds && ok; ++round) {
-        for (int test = 0; test < kTests && ok; ++test) {
+        for (int test = 0; test < kTestCount_ && ok; ++test) {
             std::int64_t micros[3] = {};
             for (std::size_t k = 0; k < variants.size() && ok; ++k) {
                 const std::size_t v = (round + k) % variants.size();
@@ -269,14 +265,14 @@ int wmain(int argc, wchar_t* argv[]) {
                      L"/floor", L"/plain");
     else
         std::wprintf(L"%-28ls %12ls %12ls %8ls\n", L"test", L"tool", L"floor", L"ratio");
-    for (int t = 0; t < kTests; ++t) {
+    for (int t = 0; t < kTestCount_; ++t) {
         if (latency)
-            std::wprintf(L"%-28ls %12.2f %12.2f %12.2f %10.3f %10.3f\n", kNames[t], Median(times[t][0]),
+            std::wprintf(L"%-28ls %12.2f %12.2f %12.2f %10.3f %10.3f\n", kTests[t].name, Median(times[t][0]),
                          Median(times[t][1]), Median(times[t][2]), Median(ratios[t][0]),
                          Median(ratios[t][1]));
         else
-            std::wprintf(L"%-28ls %12.2f %12.2f %8.3f\n", kNames[t], Median(times[t][0]), Median(times[t][1]),
-                         Median(ratios[t][0]));
+            std::wprintf(L"%-28ls %12.2f %12.2f %8.3f\n", kTests[t].name, Median(times[t][0]),
+                         Median(times[t][1]), Median(ratios[t][0]));
     }
     return 0;
 }

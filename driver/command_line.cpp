@@ -3,41 +3,14 @@
 #include <algorithm>
 #include <cwctype>
 
-#include <boost/algorithm/string/predicate.hpp>
-
+#include "driver/options.h"
 #include "driver/usage.h"
-#include "driver/uuid_text.h"
-#include "errors/error_text.h"
 #include "fsutil/full_path.h"
-#include "fsutil/result_file.h"
 #include "logging/logger.h"
-#include "results/csv_sheet.h"
+#include "measure/uuid_text.h"
+#include "results/result_files.h"
 
 namespace {
-
-bool IsOption(const std::wstring& argument, const wchar_t* option) {
-    return boost::algorithm::iequals(argument, option); // classic locale: ASCII letters fold
-}
-
-bool IsHelp(const std::wstring& argument) {
-    return IsOption(argument, L"-help") || IsOption(argument, L"-?") || IsOption(argument, L"/help") ||
-           IsOption(argument, L"/?");
-}
-
-// Every option the command line knows, in any case.
-bool IsAnyOption(const std::wstring& argument) {
-    for (const wchar_t* option : {L"-target", L"-iterations", L"-clients", L"-runs", L"-label", L"-latency",
-                                  L"-json", L"-csv", L"-html", L"-compare"}) {
-        if (IsOption(argument, option))
-            return true;
-    }
-    return IsHelp(argument);
-}
-
-Win32Error Fail(const std::wstring& message) {
-    LogMessage(LogLevel::ERROR, L"ProcessCmdLine", message);
-    return win32::kInvalidParameter;
-}
 
 // The digit zero of every run of ten decimal digits (Unicode category Nd) in
 // the Basic Multilingual Plane, ascending. The runtime's own base-10 conversion
@@ -59,51 +32,6 @@ int DigitValue(wchar_t c) {
     return -1;
 }
 
-// A result file must be writable and must lie outside the target, whose files
-// the run creates and deletes: 0, or the logged error's 87. A JSON document is
-// replaced whole, a CSV sheet appended to.
-Win32Error CheckResultFile(const std::wstring& path, bool replacedWhole, const std::wstring& targetFolder) {
-    if (!targetFolder.empty() && IsInFolder(path, targetFolder))
-        return Fail(L"The result file <" + path + L"> lies in the target <" + targetFolder +
-                    L">: results are never written there");
-    const Win32Error code = CheckWritable(path, replacedWhole);
-    if (code == win32::kPathNotFound)
-        return Fail(L"The folder of the result file <" + path + L"> does not exist");
-    if (code != 0)
-        return Fail(L"The result file <" + path + L"> cannot be written: " + GetErrorText(code));
-    return 0;
-}
-
-// A CSV sheet gets rows under this version's header only: rows appended under
-// another header (an older version's, another program's) would not match its
-// columns.
-Win32Error CheckCsvHeader(const std::wstring& path) {
-    const std::string header = CsvHeader();
-    std::string start;
-    if (const Win32Error code = ReadFileStart(path, header.size(), start))
-        return Fail(L"The result file <" + path + L"> cannot be read: " + GetErrorText(code));
-    if (!start.empty() && start != header)
-        return Fail(
-            L"The CSV sheet <" + path +
-            L"> has a header other than this version's: its rows would not match it (start a new sheet)");
-    return 0;
-}
-
-// Each result file is a file of its own: two options that name one file would
-// overwrite each other's results.
-Win32Error CheckDistinctResultFiles(const RunSettings& settings) {
-    const std::pair<const wchar_t*, const std::wstring*> files[] = {
-        {L"-json", &settings.jsonPath}, {L"-csv", &settings.csvPath}, {L"-html", &settings.htmlPath}};
-    for (std::size_t a = 0; a < std::size(files); ++a) {
-        for (std::size_t b = a + 1; b < std::size(files); ++b) {
-            if (!files[a].second->empty() && IsSameFile(*files[a].second, *files[b].second))
-                return Fail(std::wstring(files[a].first) + L" and " + files[b].first +
-                            L" name the same file <" + *files[a].second + L">");
-        }
-    }
-    return 0;
-}
-
 // Reads a count option's value by the number rule, and tells whether
 // characters after its digits were ignored ("1,000" is 1). False when no
 // number could be read.
@@ -116,16 +44,16 @@ bool ReadCount(const std::wstring& value, std::int32_t& count, bool& endIgnored)
 }
 
 // The number ends at the first character that is not a digit, as scripts may
-// rely on; the user hears of what was ignored. The run goes on.
-void WarnEndIgnored(const wchar_t* name, const std::wstring& value, std::int32_t count) {
-    LogMessage(LogLevel::WARN, L"ProcessCmdLine",
-               std::wstring(name) + L" <" + value + L"> is read as " + std::to_wstring(count) +
-                   L": the characters after the digits are ignored");
+// rely on; the user hears of what was ignored (a warning). The run goes on.
+std::wstring EndIgnored(const wchar_t* name, const std::wstring& value, std::int32_t count) {
+    return std::wstring(name) + L" <" + value + L"> is read as " + std::to_wstring(count) +
+           L": the characters after the digits are ignored";
 }
 
-// A sweep's list of client counts ("1,2,4,8"): each a whole number from 1 to
-// kMaxClients, ascending. False for anything else.
-bool ReadClientSweep(const std::wstring& value, std::vector<std::uint32_t>& counts) {
+// A sweep's list of client counts ("1,2,4,8"): each a whole number in the
+// option's range, ascending. False for anything else.
+bool ReadClientSweep(const std::wstring& value, const OptionInfo& option,
+                     std::vector<std::uint32_t>& counts) {
     counts.clear();
     std::size_t from = 0;
     while (from <= value.size()) {
@@ -133,14 +61,116 @@ bool ReadClientSweep(const std::wstring& value, std::vector<std::uint32_t>& coun
         const std::wstring item = value.substr(from, comma - from);
         std::int32_t count = 0;
         bool endIgnored = false;
-        if (!ReadCount(item, count, endIgnored) || endIgnored || count < 1 ||
-            count > static_cast<std::int32_t>(kMaxClients) ||
+        if (!ReadCount(item, count, endIgnored) || endIgnored ||
+            count < static_cast<std::int32_t>(option.least) ||
+            count > static_cast<std::int32_t>(option.most) ||
             (!counts.empty() && static_cast<std::uint32_t>(count) <= counts.back()))
             return false;
         counts.push_back(static_cast<std::uint32_t>(count));
         from = comma + 1;
     }
     return true;
+}
+
+// A count option's value: a number from option.least to option.most; warns
+// of characters it ignored. Empty, or the error.
+std::wstring ReadRangedCount(const OptionInfo& option, const wchar_t* name, const std::wstring& value,
+                             std::uint32_t& result, std::vector<std::wstring>& warnings) {
+    std::int32_t count = 0;
+    bool endIgnored = false;
+    if (!ReadCount(value, count, endIgnored) || count < static_cast<std::int32_t>(option.least) ||
+        count > static_cast<std::int32_t>(option.most))
+        return std::wstring(name) + L" <" + value + L"> must be a number from " + RangeText(option);
+    if (endIgnored)
+        warnings.push_back(EndIgnored(name, value, count));
+    result = static_cast<std::uint32_t>(count);
+    return {};
+}
+
+// Applies one option with its value to `settings`: empty, or the error.
+std::wstring Apply(const OptionInfo& option, const std::wstring& value, RunSettings& settings,
+                   std::vector<std::wstring>& warnings) {
+    switch (option.kind) {
+    case OptionKind::Target:
+        settings.target = value;
+        return {};
+    case OptionKind::Label:
+        if (std::any_of(value.begin(), value.end(), [](wchar_t c) { return c < L' '; }))
+            return L"The label <" + value + L"> holds a control character";
+        settings.label = value;
+        return {};
+    case OptionKind::ResultFile:
+        settings.*option.file = value;
+        return {};
+    case OptionKind::Clients:
+        if (value.find(L',') != std::wstring::npos) {
+            if (!ReadClientSweep(value, option, settings.clientSweep))
+                return L"Clients <" + value + L"> must be an ascending list of numbers from " +
+                       RangeText(option);
+            settings.clients = settings.clientSweep.front();
+            return {};
+        }
+        settings.clientSweep.clear(); // the last -clients counts
+        return ReadRangedCount(option, L"Clients", value, settings.clients, warnings);
+    case OptionKind::Runs:
+        return ReadRangedCount(option, L"Runs", value, settings.runs, warnings);
+    case OptionKind::Iterations: {
+        std::int32_t count = 0;
+        bool endIgnored = false;
+        if (!ReadCount(value, count, endIgnored))
+            return L"Iteration <" + value + L"> does not seem to be a number";
+        // A negative count would wrap to more than two billion passes.
+        if (count < 0)
+            return L"Iteration <" + value + L"> must not be negative";
+        if (endIgnored)
+            warnings.push_back(EndIgnored(L"Iteration", value, count));
+        settings.iterations = static_cast<std::uint32_t>(count);
+        return {};
+    }
+    case OptionKind::Latency:
+    case OptionKind::Compare:
+        break; // no value: handled by the walk over the arguments
+    }
+    return {};
+}
+
+Win32Error Fail(const std::wstring& message) {
+    LogMessage(LogLevel::ERROR, L"ProcessCmdLine", message);
+    return win32::kInvalidParameter;
+}
+
+// Each result file is a file of its own: two options that name one file would
+// overwrite each other's results.
+std::wstring DistinctResultFiles(const RunSettings& settings) {
+    for (std::size_t a = 0; a < kOptionCount; ++a) {
+        for (std::size_t b = a + 1; b < kOptionCount; ++b) {
+            if (kOptions[a].file == nullptr || kOptions[b].file == nullptr)
+                continue;
+            const std::wstring& first = settings.*kOptions[a].file;
+            if (!first.empty() && IsSameFile(first, settings.*kOptions[b].file))
+                return std::wstring(kOptions[a].name) + L" and " + kOptions[b].name +
+                       L" name the same file <" + first + L">";
+        }
+    }
+    return {};
+}
+
+// The result files the command line names, as full paths, checked before any
+// test: each writable, outside the target folder (none for -compare), a CSV
+// sheet's header this version's, no two the same file. Empty, or the error.
+std::wstring CheckResultFiles(RunSettings& settings, const std::wstring& targetFolder) {
+    for (const OptionInfo& option : kOptions) {
+        if (option.file == nullptr || (settings.*option.file).empty())
+            continue;
+        std::wstring& path = settings.*option.file;
+        path = GetFullPath(path);
+        std::wstring error;
+        const bool isCsv = option.file == &RunSettings::csvPath;
+        if (CheckResultFile(path, !isCsv, targetFolder, error) != 0 ||
+            (isCsv && CheckCsvHeader(path, error) != 0))
+            return error;
+    }
+    return DistinctResultFiles(settings);
 }
 
 } // namespace
@@ -171,13 +201,11 @@ bool ParseInt32(const std::wstring& text, std::int32_t& value, std::size_t* used
     return true;
 }
 
-Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& settings, bool& runTests) {
-    runTests = false;
-    if (argv == nullptr)
-        return win32::kInvalidParameter;
-    if (argc == 1) {
-        PrintUsage();
-        return 0;
+CommandLine ParseArguments(int argc, const wchar_t* const* argv, RunSettings& settings) {
+    CommandLine line;
+    if (argc <= 1) {
+        line.help = true;
+        return line;
     }
     settings.iterations = 0;
     settings.clients = 1;
@@ -185,126 +213,86 @@ Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& set
     std::wstring notWithCompare; // the first option that -compare does not combine with
     for (int i = 1; i < argc; ++i) {
         const std::wstring argument = argv[i];
-        if (IsHelp(argument)) {
-            PrintUsage();
-            return 0;
+        if (IsHelpOption(argument)) {
+            line.help = true;
+            return line;
         }
-        if (IsOption(argument, L"-compare")) {
+        const OptionInfo* const option = FindOption(argument);
+        if (option == nullptr) {
+            line.error = L"Unknown parameter <" + argument + L">";
+            return line;
+        }
+        if (!option->withCompare && notWithCompare.empty())
+            notWithCompare = argument;
+        if (option->kind == OptionKind::Compare) {
             // The documents: every argument up to the next option.
             settings.compareFiles.clear();
             while (i + 1 < argc && !IsAnyOption(argv[i + 1]))
                 settings.compareFiles.push_back(argv[++i]);
-            if (settings.compareFiles.size() < 2)
-                return Fail(L"-compare needs a baseline document and at least one more to compare with it");
+            if (settings.compareFiles.size() < 2) {
+                line.error = L"-compare needs a baseline document and at least one more to compare with it";
+                return line;
+            }
             continue;
         }
-        const bool isJson = IsOption(argument, L"-json");
-        const bool isHtml = IsOption(argument, L"-html");
-        if (!isJson && !isHtml && notWithCompare.empty())
-            notWithCompare = argument;
-        if (IsOption(argument, L"-latency")) {
+        if (option->kind == OptionKind::Latency) {
             settings.latency = true;
             continue;
         }
-        std::wstring* const resultFile = isJson                        ? &settings.jsonPath
-                                         : isHtml                      ? &settings.htmlPath
-                                         : IsOption(argument, L"-csv") ? &settings.csvPath
-                                                                       : nullptr;
-        const bool isTarget = IsOption(argument, L"-target");
-        const bool isLabel = IsOption(argument, L"-label");
-        const bool isClients = IsOption(argument, L"-clients");
-        const bool isRuns = IsOption(argument, L"-runs");
-        if (!isTarget && resultFile == nullptr && !isLabel && !isClients && !isRuns &&
-            !IsOption(argument, L"-iterations"))
-            return Fail(L"Unknown parameter <" + argument + L">");
-        if (i == argc - 1 || (resultFile != nullptr && argv[i + 1][0] == L'\0'))
-            return Fail(L"Missing argument missing for parameter '" + argument + L"'");
+        const bool isFile = option->kind == OptionKind::ResultFile;
+        if (i == argc - 1 || (isFile && argv[i + 1][0] == L'\0')) {
+            line.error = L"Missing argument missing for parameter '" + argument + L"'";
+            return line;
+        }
         const std::wstring value = argv[++i];
         // "-json -latency" is almost surely a forgotten file name, not a file
         // to be called "-latency"; so is "-label -runs" a forgotten label.
-        if (resultFile != nullptr && IsAnyOption(value))
-            return Fail(L"The file name after '" + argument + L"' is missing: <" + value + L"> is an option");
-        if (isLabel && IsAnyOption(value))
-            return Fail(L"The label after '" + argument + L"' is missing: <" + value + L"> is an option");
-        if (isTarget) {
-            settings.target = value;
-            continue;
+        if ((isFile || option->kind == OptionKind::Label) && IsAnyOption(value)) {
+            line.error = std::wstring(isFile ? L"The file name" : L"The label") + L" after '" + argument +
+                         L"' is missing: <" + value + L"> is an option";
+            return line;
         }
-        if (isLabel) {
-            if (std::any_of(value.begin(), value.end(), [](wchar_t c) { return c < L' '; }))
-                return Fail(L"The label <" + value + L"> holds a control character");
-            settings.label = value;
-            continue;
-        }
-        if (resultFile != nullptr) {
-            *resultFile = value;
-            continue;
-        }
-        std::int32_t count = 0;
-        bool endIgnored = false;
-        if (isClients && value.find(L',') != std::wstring::npos) {
-            if (!ReadClientSweep(value, settings.clientSweep))
-                return Fail(L"Clients <" + value + L"> must be an ascending list of numbers from 1 to " +
-                            std::to_wstring(kMaxClients));
-            settings.clients = settings.clientSweep.front();
-            continue;
-        }
-        if (isClients || isRuns) {
-            const wchar_t* const name = isClients ? L"Clients" : L"Runs";
-            const std::uint32_t most = isClients ? kMaxClients : kMaxRuns;
-            if (!ReadCount(value, count, endIgnored) || count < 1 || count > static_cast<std::int32_t>(most))
-                return Fail(std::wstring(name) + L" <" + value + L"> must be a number from 1 to " +
-                            std::to_wstring(most));
-            if (endIgnored)
-                WarnEndIgnored(name, value, count);
-            (isClients ? settings.clients : settings.runs) = static_cast<std::uint32_t>(count);
-            if (isClients)
-                settings.clientSweep.clear(); // the last -clients counts
-            continue;
-        }
-        if (!ReadCount(value, count, endIgnored))
-            return Fail(L"Iteration <" + value + L"> does not seem to be a number");
-        // A negative count would wrap to more than two billion passes.
-        if (count < 0)
-            return Fail(L"Iteration <" + value + L"> must not be negative");
-        if (endIgnored)
-            WarnEndIgnored(L"Iteration", value, count);
-        settings.iterations = static_cast<std::uint32_t>(count);
+        line.error = Apply(*option, value, settings, line.warnings);
+        if (!line.error.empty())
+            return line;
     }
     if (!settings.compareFiles.empty()) {
         // A comparison runs no test: it reads documents and may write one.
         if (!notWithCompare.empty())
-            return Fail(L"-compare combines with -json <file> and -html <file> only, not with <" +
-                        notWithCompare + L">");
-        for (std::wstring* resultFile : {&settings.jsonPath, &settings.htmlPath}) {
-            if (resultFile->empty())
-                continue;
-            *resultFile = GetFullPath(*resultFile);
-            if (const Win32Error code = CheckResultFile(*resultFile, true, L""))
-                return code;
-        }
-        return CheckDistinctResultFiles(settings);
+            line.error = L"-compare combines with -json <file> and -html <file> only, not with <" +
+                         notWithCompare + L">";
+        return line;
     }
     if (settings.target.empty())
-        return Fail(L"No target specified!");
-    if (settings.iterations == 0)
+        line.error = L"No target specified!";
+    else if (settings.iterations == 0)
         settings.iterations = 1000;
+    return line;
+}
+
+Win32Error ProcessCmdLine(int argc, const wchar_t* const* argv, RunSettings& settings, bool& runTests) {
+    runTests = false;
+    if (argv == nullptr)
+        return win32::kInvalidParameter;
+    const CommandLine line = ParseArguments(argc, argv, settings);
+    for (const std::wstring& warning : line.warnings)
+        LogMessage(LogLevel::WARN, L"ProcessCmdLine", warning);
+    if (line.help) {
+        PrintUsage();
+        return 0;
+    }
+    if (!line.error.empty())
+        return Fail(line.error);
+    if (!settings.compareFiles.empty()) {
+        const std::wstring error = CheckResultFiles(settings, L"");
+        return error.empty() ? 0 : Fail(error);
+    }
     // The plain and the \\?\ form of a path name the same file only when the
     // path is already normalised (the system does not normalise the long form),
     // so the test file is named from the target's full path.
     const std::wstring folder = GetFullPath(settings.target);
-    for (std::wstring* resultFile : {&settings.jsonPath, &settings.htmlPath, &settings.csvPath}) {
-        if (resultFile->empty())
-            continue;
-        *resultFile = GetFullPath(*resultFile);
-        if (const Win32Error code = CheckResultFile(*resultFile, resultFile != &settings.csvPath, folder))
-            return code;
-        if (resultFile == &settings.csvPath)
-            if (const Win32Error code = CheckCsvHeader(*resultFile))
-                return code;
-    }
-    if (const Win32Error code = CheckDistinctResultFiles(settings))
-        return code;
+    if (const std::wstring error = CheckResultFiles(settings, folder); !error.empty())
+        return Fail(error);
     // Exactly one backslash goes between directory and file name.
     settings.testFilePath = folder;
     if (settings.testFilePath.back() != L'\\')

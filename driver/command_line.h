@@ -1,9 +1,21 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
-#include "driver/run_settings.h"
+#include "core/run_settings.h"
 #include "errors/win32_error.h"
+
+// What the arguments say, before anything on disk is looked at.
+struct CommandLine {
+    bool help = false;                  // no arguments or a help option: the usage text, no test
+    std::wstring error;                 // the first error (the command line is refused), or empty
+    std::vector<std::wstring> warnings; // what was read other than typed, in order
+};
+
+// Fills `settings` from the arguments (argv[0] is the program and is skipped)
+// by the rules of the option table; touches no file and logs nothing.
+CommandLine ParseArguments(int argc, const wchar_t* const* argv, RunSettings& settings);
 
 // Fills `settings` from the arguments (argv[0] is the program and is skipped).
 // Prints the usage text for no arguments or a help option; logs every error

@@ -4,16 +4,17 @@
 
 #include "driver/build_info.h"
 #include "driver/command_line.h"
-#include "driver/result_report.h"
-#include "driver/run_clients.h"
-#include "driver/stop_request.h"
-#include "driver/uuid_text.h"
+#include "results/result_report.h"
+#include "measure/run_clients.h"
+#include "measure/stop_request.h"
+#include "measure/run_start.h"
+#include "measure/uuid_text.h"
 #include "driver/version_info.h"
 #include "errors/error_text.h"
 #include "results/comparison.h"
 #include "results/console_tables.h"
 #include "results/result_files.h"
-#include "results/sweep_summary.h"
+#include "results/run_summary.h"
 #include "logging/logger.h"
 #include "logging/logger_lifecycle.h"
 
@@ -64,13 +65,10 @@ Win32Error RunSeriesOfTests(const RunSettings& settings, RunSeries& series) {
         }
     }
     // What the tables and the result files show, also of a series that
-    // failed: a sweep sums up each step, other series their latency over all.
-    if (sweep || settings.latency) {
-        const Win32Error computed =
-            sweep ? SumUpSweep(series, settings.iterations, settings.latency) : ComputeLatency(series);
-        if (result == 0)
-            result = computed;
-    }
+    // failed or stopped.
+    const Win32Error summed = SumUpSeries(series, settings.iterations, settings.latency, sweep);
+    if (result == 0)
+        result = summed;
     if (result != 0)
         return result;
     if (sweep) {

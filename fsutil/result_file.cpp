@@ -29,6 +29,11 @@ Win32Error WriteAll(HANDLE file, const std::string& bytes) {
     return written == bytes.size() ? 0 : win32::kDiskFull; // a write taken only in part: no room
 }
 
+Win32Error Delete(const std::wstring& longPath) {
+    return RetryWhileInUse([&]() -> Win32Error { return DeleteFileW(longPath.c_str()) ? 0 : GetLastError(); },
+                           HeldByAnother);
+}
+
 Win32Error CreateAndWrite(const std::wstring& longPath, DWORD disposition, const std::string& bytes) {
     FileHandle file(CreateFileW(longPath.c_str(), GENERIC_WRITE, 0, nullptr, disposition, 0, nullptr));
     if (!file.IsOpen())
@@ -44,8 +49,10 @@ Win32Error CreateAndWrite(const std::wstring& longPath, DWORD disposition, const
 // process that holds either. Where renames stay refused (Wine on a FUSE-mounted
 // share renames through an open handle, which the share's client refuses as
 // busy for as long as it is open), the content is copied over `to` instead
-// and `from` deleted.
-Win32Error PutInPlace(const std::wstring& from, const std::wstring& to) {
+// and `from` deleted, waited for like a rename; a copy that cannot be deleted
+// stays, and its delete's code is `leftCode` (0 when nothing stays).
+Win32Error PutInPlace(const std::wstring& from, const std::wstring& to, Win32Error& leftCode) {
+    leftCode = 0;
     Win32Error code = RetryWhileInUse(
         [&]() -> Win32Error {
             return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : GetLastError();
@@ -55,30 +62,31 @@ Win32Error PutInPlace(const std::wstring& from, const std::wstring& to) {
         return code;
     if (!CopyFileW(from.c_str(), to.c_str(), FALSE))
         return GetLastError();
-    DeleteFileW(from.c_str());
+    leftCode = Delete(from);
     return 0;
-}
-
-Win32Error Delete(const std::wstring& longPath) {
-    return RetryWhileInUse([&]() -> Win32Error { return DeleteFileW(longPath.c_str()) ? 0 : GetLastError(); },
-                           HeldByAnother);
 }
 
 // Does in the folder of `longPath` what ReplaceFileContent does at the end of a
 // run, with probe files of its own: create one and write to it, put it in the
-// place of another, delete that. Leaves nothing behind.
+// place of another, delete that. Leaves nothing behind; a probe file that
+// cannot be deleted fails the check with the delete's code (the tool could
+// not clean up after its own document there either).
 Win32Error ProbeReplace(const std::wstring& longPath) {
     const std::wstring probe = SideName(longPath, L".probe");
     const std::wstring replaced = SideName(longPath, L".probe-replaced");
     Win32Error code = CreateAndWrite(probe, CREATE_NEW, "probe");
     if (code == 0)
         code = CreateAndWrite(replaced, CREATE_NEW, "");
+    Win32Error leftCode = 0;
     if (code == 0)
-        code = PutInPlace(probe, replaced);
-    if (code == 0)
-        return Delete(replaced);
-    DeleteFileW(probe.c_str());
-    DeleteFileW(replaced.c_str());
+        code = PutInPlace(probe, replaced, leftCode);
+    if (code == 0) {
+        const Win32Error deleted = Delete(replaced);
+        return leftCode != 0 ? leftCode : deleted;
+    }
+    // Already failed: the clean-up is tried as well as it can be.
+    Delete(probe);
+    Delete(replaced);
     return code;
 }
 
@@ -108,17 +116,27 @@ Win32Error CheckWritable(const std::wstring& path, bool replacedWhole) {
     return probe.IsOpen() ? 0 : GetLastError();
 }
 
-Win32Error ReplaceFileContent(const std::wstring& path, const std::string& bytes, std::wstring& keptAt) {
+Win32Error ReplaceFileContent(const std::wstring& path, const std::string& bytes, std::wstring& keptAt,
+                              std::wstring& leftBehind, Win32Error& leftCode) {
     keptAt.clear();
+    leftBehind.clear();
+    leftCode = 0;
     const std::wstring temporary = SideName(path, L".tmp");
     const std::wstring longTemporary = LongPathOf(temporary);
     if (const Win32Error code = CreateAndWrite(longTemporary, CREATE_ALWAYS, bytes)) {
-        DeleteFileW(longTemporary.c_str()); // a part of a document is of no use
+        // A part of a document is of no use.
+        const Win32Error deleted = Delete(longTemporary);
+        if (GetFileAttributesW(longTemporary.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            leftBehind = temporary;
+            leftCode = deleted;
+        }
         return code;
     }
-    const Win32Error code = PutInPlace(longTemporary, LongPathOf(path));
+    const Win32Error code = PutInPlace(longTemporary, LongPathOf(path), leftCode);
     if (code != 0)
         keptAt = temporary; // the whole document: never thrown away
+    else if (leftCode != 0)
+        leftBehind = temporary;
     return code;
 }
 

@@ -21,7 +21,11 @@ Win32Error CheckWritable(const std::wstring& path, bool replacedWhole);
 // stays as it was; when the new content was written whole but could not be put
 // in place, it stays in its own file, whose path goes to `keptAt` (otherwise
 // `keptAt` is empty).
-Win32Error ReplaceFileContent(const std::wstring& path, const std::string& bytes, std::wstring& keptAt);
+// A temporary file that could not be deleted afterwards (the document is in
+// place, or was never whole) is named in `leftBehind`, with the delete's code
+// in `leftCode`.
+Win32Error ReplaceFileContent(const std::wstring& path, const std::string& bytes, std::wstring& keptAt,
+                              std::wstring& leftBehind, Win32Error& leftCode);
 
 // Up to `count` bytes from the start of the file at `path` (fewer when it is
 // shorter; none when it does not exist).

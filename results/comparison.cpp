@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "driver/result_report.h"
+#include "results/result_report.h"
 #include "errors/string_conversion.h"
 #include "fsutil/result_file.h"
 #include "results/result_files.h"
@@ -18,7 +18,9 @@
 #include "results/comparison_stats.h"
 #include "results/html_report.h"
 #include "results/json_document.h"
-#include "results/result_columns.h"
+#include "core/test_table.h"
+#include "core/text_format.h"
+#include "results/result_text.h"
 
 namespace {
 

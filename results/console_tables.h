@@ -1,7 +1,7 @@
 #pragma once
 // The tables the console shows after the four result lines, each only when
 // asked for.
-#include "results/run_record.h"
+#include "core/run_record.h"
 
 // With more than one client: per test the number of clients, the operations
 // of all clients, the operations per second of all of them over the test's

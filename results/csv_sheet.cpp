@@ -2,10 +2,12 @@
 
 #include <vector>
 
-#include "driver/result_report.h"
+#include "results/result_report.h"
 #include "errors/string_conversion.h"
-#include "results/result_columns.h"
-#include "results/sweep_summary.h"
+#include "core/test_table.h"
+#include "core/text_format.h"
+#include "results/result_text.h"
+#include "results/run_summary.h"
 
 namespace {
 
@@ -41,9 +43,9 @@ bool Completed(const RunRecord& record, std::size_t test) {
 
 std::string CsvHeader() {
     std::vector<std::string> fields = {"time", "computer", "target", "iterations"};
-    for (const TestColumns& test : kTests)
+    for (const TestInfo& test : kTests)
         fields.push_back(std::string(test.csvName) + "_s");
-    for (const TestColumns& test : kTests) {
+    for (const TestInfo& test : kTests) {
         for (const char* statistic : {"_p50_us", "_p99_us", "_max_us"})
             fields.push_back(test.csvName + std::string(statistic));
     }
@@ -52,7 +54,7 @@ std::string CsvHeader() {
     return CsvLine(fields);
 }
 
-std::string CsvRows(const RunSettings& settings, const RunSeries& series) {
+std::string CsvRows(const RunSettings& settings, const RunSeries& series, Win32Error exitCode) {
     std::string rows;
     const std::vector<std::size_t> numbers = RunNumbers(series);
     for (std::size_t r = 0; r < series.runs.size(); ++r) {
@@ -70,7 +72,7 @@ std::string CsvRows(const RunSettings& settings, const RunSeries& series) {
             for (const double value : {pass.p50, pass.p99, pass.max})
                 fields.push_back(known ? Utf16ToUtf8(Microseconds(value)) : "");
         }
-        fields.push_back(std::to_string(series.result));
+        fields.push_back(std::to_string(exitCode));
         fields.push_back(std::to_string(record.clients.size()));
         fields.push_back(Utf16ToUtf8(settings.label));
         fields.push_back(std::to_string(numbers[r]));

@@ -7,7 +7,9 @@
 
 #include "errors/string_conversion.h"
 #include "results/comparison_stats.h"
-#include "results/result_columns.h"
+#include "core/test_table.h"
+#include "core/text_format.h"
+#include "results/result_text.h"
 
 namespace {
 

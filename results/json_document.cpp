@@ -8,8 +8,10 @@
 
 #include "errors/string_conversion.h"
 #include "results/comparison_stats.h"
-#include "results/result_columns.h"
-#include "results/sweep_summary.h"
+#include "core/test_table.h"
+#include "core/text_format.h"
+#include "results/result_text.h"
+#include "results/run_summary.h"
 
 namespace {
 
@@ -19,10 +21,6 @@ Json StatsJson(const LatencyStats& stats) {
     return {{"count", stats.count},         {"minUs", Tenths(stats.min)}, {"meanUs", Tenths(stats.mean)},
             {"p50Us", Tenths(stats.p50)},   {"p90Us", Tenths(stats.p90)}, {"p99Us", Tenths(stats.p99)},
             {"p999Us", Tenths(stats.p999)}, {"maxUs", Tenths(stats.max)}};
-}
-
-Json OperationsPerSecond(double operations, double seconds) {
-    return seconds > 0 ? Json(operations / seconds) : Json(nullptr);
 }
 
 Json ResultJson(Win32Error code) {
@@ -89,13 +87,13 @@ Json SamplesJson(const RunRecord& run, std::size_t t, std::int64_t frequency, Co
 Json RunJson(const RunSettings& settings, const RunSeries& series, std::size_t index, std::size_t number,
              CompactArrays& compact) {
     const RunRecord& run = series.runs[index];
-    const double operations = static_cast<double>(settings.iterations) * run.clients.size();
     Json tests = Json::array();
-    for (std::size_t t = 0; t < std::size(kTests) && static_cast<int>(t) < run.completedTests; ++t) {
+    for (std::size_t t = 0; t < kTestCount && static_cast<int>(t) < run.completedTests; ++t) {
         const double seconds = Seconds(run.durations.*kTests[t].duration);
-        Json test = {{"name", Utf16ToUtf8(kTests[t].name)},
-                     {"seconds", seconds},
-                     {"operationsPerSecond", OperationsPerSecond(operations, seconds)}};
+        Json test = {
+            {"name", Utf16ToUtf8(kTests[t].name)},
+            {"seconds", seconds},
+            {"operationsPerSecond", OperationsPerSecond(settings.iterations, run.clients.size(), seconds)}};
         Json clientSeconds = Json::array();
         for (const ClientRecord& client : run.clients)
             clientSeconds.push_back(Seconds(client.durations.*kTests[t].duration));
@@ -115,8 +113,6 @@ Json RunJson(const RunSettings& settings, const RunSeries& series, std::size_t i
             {"result", ResultJson(run.result)}};
 }
 
-} // namespace
-
 // A client sweep's steps: per client count its runs and per test the median
 // seconds, the operations per second of all clients and, with -latency, the
 // statistics of a pass.
@@ -124,12 +120,12 @@ Json SweepJson(const RunSettings& settings, const RunSeries& series) {
     Json steps = Json::array();
     for (const SweepStep& step : series.sweep) {
         Json tests = Json::array();
-        for (std::size_t t = 0; t < std::size(kTests); ++t) {
-            if (!(step.medianSeconds[t] > 0))
+        for (std::size_t t = 0; t < kTestCount; ++t) {
+            if (!(step.tests[t].medianSeconds > 0))
                 continue;
             Json test = {{"name", Utf16ToUtf8(kTests[t].name)},
-                         {"seconds", step.medianSeconds[t]},
-                         {"operationsPerSecond", step.operationsPerSecond[t]}};
+                         {"seconds", step.tests[t].medianSeconds},
+                         {"operationsPerSecond", step.tests[t].operationsPerSecond}};
             if (settings.latency)
                 test["pass"] = StatsJson(step.pass[t]);
             tests.push_back(std::move(test));
@@ -139,30 +135,29 @@ Json SweepJson(const RunSettings& settings, const RunSeries& series) {
     return steps;
 }
 
+} // namespace
+
 std::string JsonDocument(const RunSettings& settings, const RunSeries& series) {
-    const double operations = static_cast<double>(settings.iterations) * settings.clients;
     const bool one = series.runs.size() == 1;
     const bool sweep = !settings.clientSweep.empty();
     Json tests = Json::array();
-    for (std::size_t t = 0; t < std::size(kTests) && !sweep; ++t) {
-        const std::vector<double> seconds = RunSeconds(series, t);
-        if (seconds.empty())
+    for (std::size_t t = 0; t < kTestCount && !sweep; ++t) {
+        const TestSummary& summary = series.summary[t];
+        if (summary.runs == 0)
             break;
-        const double median = Median(seconds);
         Json test = {{"name", Utf16ToUtf8(kTests[t].name)},
-                     {"seconds", median},
-                     {"operationsPerSecond", OperationsPerSecond(operations, median)}};
+                     {"seconds", summary.medianSeconds},
+                     {"operationsPerSecond", summary.operationsPerSecond}};
         if (one) {
             Json clientSeconds = Json::array();
             for (const ClientRecord& client : series.runs[0].clients)
                 clientSeconds.push_back(Seconds(client.durations.*kTests[t].duration));
             test["clientSeconds"] = std::move(clientSeconds);
         } else {
-            const auto [min, max] = std::minmax_element(seconds.begin(), seconds.end());
-            test["runs"] = seconds.size();
-            test["minSeconds"] = *min;
-            test["maxSeconds"] = *max;
-            test["madSeconds"] = MedianAbsoluteDeviation(seconds);
+            test["runs"] = summary.runs;
+            test["minSeconds"] = summary.minSeconds;
+            test["maxSeconds"] = summary.maxSeconds;
+            test["madSeconds"] = summary.madSeconds;
         }
         if (settings.latency) {
             test["pass"] = StatsJson(series.latency[t].pass);

@@ -1,8 +1,8 @@
 #pragma once
 #include <string>
 
-#include "driver/run_settings.h"
-#include "results/run_record.h"
+#include "core/run_settings.h"
+#include "core/run_record.h"
 
 // The version of the document's layout. 2: runs (runResults), labels and
 // per-pass samples.

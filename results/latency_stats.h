@@ -4,17 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// All times in microseconds.
-struct LatencyStats {
-    std::size_t count = 0;
-    double min = 0;
-    double mean = 0;
-    double p50 = 0;
-    double p90 = 0;
-    double p99 = 0;
-    double p999 = 0;
-    double max = 0;
-};
+#include "core/run_record.h"
 
 // The statistics of `count` samples in counter ticks (`frequency` ticks per
 // second), which it sorts in place. A percentile is the nearest-rank value: the

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "driver/result_report.h"
+#include "results/result_report.h"
 #include "errors/string_conversion.h"
 #include "results/comparison_stats.h"
-#include "results/result_columns.h"
+#include "core/test_table.h"
+#include "core/text_format.h"
+#include "results/result_text.h"
 
 namespace {
 
@@ -14,7 +16,7 @@ std::wstring Clients(std::uint32_t count) {
     return std::to_wstring(count) + (count == 1 ? L" client" : L" clients");
 }
 
-ReportTable FactsTable(const RunSettings& settings, const RunSeries& series) {
+ReportTable FactsTable(const RunSettings& settings, const RunSeries& series, Win32Error exitCode) {
     std::wstring clients = std::to_wstring(settings.clients);
     if (!settings.clientSweep.empty()) {
         clients.clear();
@@ -33,7 +35,7 @@ ReportTable FactsTable(const RunSettings& settings, const RunSeries& series) {
              {L"clients", clients},
              {L"runs", std::to_wstring(settings.runs)},
              {L"version", series.version},
-             {L"result", std::to_wstring(series.result) + L" " + ResultText(series.result)}}};
+             {L"result", std::to_wstring(exitCode) + L" " + ResultText(exitCode)}}};
 }
 
 // Every pass's phase times of the `count` runs at `runs`, over all clients, in
@@ -43,7 +45,7 @@ ReportCurve Curve(std::wstring name, const RunRecord* runs, std::size_t count, s
     const double microsecondsPerTick = 1e6 / static_cast<double>(frequency);
     for (const RunRecord* run = runs; run != runs + count; ++run) {
         for (const ClientRecord& client : run->clients) {
-            for (std::size_t t = 0; t < std::size(kTests); ++t) {
+            for (std::size_t t = 0; t < kTestCount; ++t) {
                 const std::vector<std::int64_t>& ticks = client.phaseTicks[t];
                 const std::size_t passes = ticks.size() / kTests[t].phaseCount;
                 for (std::size_t phase = 0; phase < kTests[t].phaseCount; ++phase) {
@@ -66,24 +68,19 @@ void AddRuns(const RunSettings& settings, const RunSeries& series, ReportPage& p
     if (many)
         results.header.insert(results.header.end(), {L"median", L"min", L"max", L"MAD"});
     results.header.push_back(L"ops/s");
-    for (std::size_t t = 0; t < std::size(kTests); ++t) {
+    for (std::size_t t = 0; t < kTestCount; ++t) {
         std::vector<std::wstring> row = {kTests[t].name};
         for (const RunRecord& run : series.runs)
             row.push_back(static_cast<int>(t) < run.completedTests
                               ? FormatSeconds(Seconds(run.durations.*kTests[t].duration))
                               : L"-");
-        const std::vector<double> seconds = RunSeconds(series, t);
-        const double median = seconds.empty() ? NAN : Median(seconds);
+        const TestSummary& summary = series.summary[t];
         if (many) {
-            const auto [min, max] = std::minmax_element(seconds.begin(), seconds.end());
-            row.push_back(seconds.empty() ? L"-" : FormatSeconds(median));
-            row.push_back(seconds.empty() ? L"-" : FormatSeconds(*min));
-            row.push_back(seconds.empty() ? L"-" : FormatSeconds(*max));
-            row.push_back(seconds.empty() ? L"-" : FormatSeconds(MedianAbsoluteDeviation(seconds)));
+            for (const double value :
+                 {summary.medianSeconds, summary.minSeconds, summary.maxSeconds, summary.madSeconds})
+                row.push_back(summary.runs == 0 ? L"-" : FormatSeconds(value));
         }
-        row.push_back(
-            median > 0 ? FormatFixed(static_cast<double>(settings.iterations) * settings.clients / median, 1)
-                       : L"-");
+        row.push_back(summary.operationsPerSecond > 0 ? FormatFixed(summary.operationsPerSecond, 1) : L"-");
         results.rows.push_back(std::move(row));
     }
     page.tables.push_back(std::move(results));
@@ -108,18 +105,18 @@ void AddSweep(const RunSettings& settings, const RunSeries& series, ReportPage& 
         throughput.clients.push_back(step.clients);
         p99.clients.push_back(step.clients);
     }
-    for (std::size_t t = 0; t < std::size(kTests); ++t) {
+    for (std::size_t t = 0; t < kTestCount; ++t) {
         std::vector<double> opsPerSecond, p99s;
         for (std::size_t s = 0; s < steps.size(); ++s) {
             const SweepStep& step = steps[s];
-            const bool done = step.medianSeconds[t] > 0;
-            opsPerSecond.push_back(done ? step.operationsPerSecond[t] : NAN);
+            const bool done = step.tests[t].medianSeconds > 0;
+            opsPerSecond.push_back(done ? step.tests[t].operationsPerSecond : NAN);
             p99s.push_back(done && settings.latency ? step.pass[t].p99 : NAN);
             if (!done)
                 continue;
             std::vector<std::wstring> row = {s == 0 ? kTests[t].name : L"", std::to_wstring(step.clients),
-                                             FormatSeconds(step.medianSeconds[t]),
-                                             FormatFixed(step.operationsPerSecond[t], 1)};
+                                             FormatSeconds(step.tests[t].medianSeconds),
+                                             FormatFixed(step.tests[t].operationsPerSecond, 1)};
             if (settings.latency) {
                 row.push_back(Microseconds(step.pass[t].p50));
                 row.push_back(Microseconds(step.pass[t].p99));
@@ -142,10 +139,10 @@ void AddSweep(const RunSettings& settings, const RunSeries& series, ReportPage& 
 
 } // namespace
 
-ReportPage RunReport(const RunSettings& settings, const RunSeries& series) {
+ReportPage RunReport(const RunSettings& settings, const RunSeries& series, Win32Error exitCode) {
     ReportPage page;
     page.title = L"Quillmarsh: " + (settings.label.empty() ? settings.target : settings.label);
-    page.tables.push_back(FactsTable(settings, series));
+    page.tables.push_back(FactsTable(settings, series, exitCode));
     if (settings.clientSweep.empty())
         AddRuns(settings, series, page);
     else

@@ -3,13 +3,14 @@
 // or a client sweep (-html).
 #include <string>
 
-#include "driver/run_settings.h"
+#include "core/run_settings.h"
 #include "results/html_report.h"
-#include "results/run_record.h"
+#include "core/run_record.h"
 
 // The page's tables and charts: the run's facts, each test's seconds (per
 // run, or per client count of a sweep), a latency distribution per test and
 // phase with a curve per run (per client count of a sweep) where there are
 // samples, and for a sweep operations per second and p99 against clients.
-// Throws std::bad_alloc when there is no memory for it.
-ReportPage RunReport(const RunSettings& settings, const RunSeries& series);
+// Its result is the invocation's exit code `exitCode`. Throws std::bad_alloc
+// when there is no memory for it.
+ReportPage RunReport(const RunSettings& settings, const RunSeries& series, Win32Error exitCode);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <string>
 
 #include "fsutil/long_path.h"
@@ -68,6 +70,14 @@ TEST(MakeLongPath, LongPathsAreConvertedLikeShortOnes) {
     EXPECT_EQ(path, LR"(\\?\C:\)" + tail);
 }
 
-TEST(MakeLongPath, NullPointerIsAccepted) {
-    EXPECT_NO_THROW(MakeLongPath(nullptr));
+// Without the guard the call dereferences null, and the child process that
+// runs it ends with an access violation instead of its own exit code.
+TEST(MakeLongPathDeathTest, NullPointerIsAccepted) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            MakeLongPath(nullptr);
+            std::exit(7);
+        },
+        ::testing::ExitedWithCode(7), "");
 }

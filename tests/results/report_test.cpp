@@ -8,7 +8,7 @@
 #include <string>
 
 #include "results/html_report.h"
-#include "results/sweep_summary.h"
+#include "results/run_summary.h"
 
 namespace {
 
@@ -140,15 +140,15 @@ TEST(SweepSteps, EachClientCountIsAStepOfItsOwn) {
     EXPECT_EQ(steps[0].clients, 1u);
     EXPECT_EQ(steps[0].firstRun, 0u);
     EXPECT_EQ(steps[0].runCount, 3u);
-    EXPECT_DOUBLE_EQ(steps[0].medianSeconds[0], 0.2);
-    EXPECT_DOUBLE_EQ(steps[0].operationsPerSecond[0], 10 / 0.2);
+    EXPECT_DOUBLE_EQ(steps[0].tests[0].medianSeconds, 0.2);
+    EXPECT_DOUBLE_EQ(steps[0].tests[0].operationsPerSecond, 10 / 0.2);
     EXPECT_EQ(steps[1].clients, 4u);
     EXPECT_EQ(steps[1].firstRun, 3u);
     EXPECT_EQ(steps[1].runCount, 2u);
-    EXPECT_DOUBLE_EQ(steps[1].medianSeconds[0], 0.75);
-    EXPECT_DOUBLE_EQ(steps[1].operationsPerSecond[0], 40 / 0.75);
+    EXPECT_DOUBLE_EQ(steps[1].tests[0].medianSeconds, 0.75);
+    EXPECT_DOUBLE_EQ(steps[1].tests[0].operationsPerSecond, 40 / 0.75);
     // The second run of four clients completed the first test only.
-    EXPECT_DOUBLE_EQ(steps[1].medianSeconds[1], 0.000001);
+    EXPECT_DOUBLE_EQ(steps[1].tests[1].medianSeconds, 0.000001);
     EXPECT_EQ(steps[1].pass[0].count, 0u) << "no statistics without -latency";
 }
 

@@ -10,8 +10,11 @@
 
 #include "results/csv_sheet.h"
 #include "results/json_document.h"
-#include "results/result_columns.h"
-#include "results/run_record.h"
+#include "core/test_table.h"
+#include "core/text_format.h"
+#include "results/result_text.h"
+#include "core/run_record.h"
+#include "results/run_summary.h"
 
 namespace {
 
@@ -39,6 +42,12 @@ struct SampleRun {
         return record;
     }
     RunRecord& Record() { return series.runs[0]; }
+    // The series summed up, as the run does before any result file is written.
+    const RunSeries& Summed() {
+        EXPECT_EQ(SumUpSeries(series, settings.iterations, settings.latency, !settings.clientSweep.empty()),
+                  0u);
+        return series;
+    }
     RunSettings settings;
     RunSeries series;
 };
@@ -78,7 +87,7 @@ TEST(CsvRow, HoldsTheRunsFieldsUnderTheHeadersNames) {
     // Passes of 240.0, 240.5, 300.2 and 410.0 us: p50 is the second, p99 the largest.
     run.Record().clients[0].phaseTicks[0] = PassTicks({2400, 2405, 3002, 4100}, 3);
     const std::vector<std::string> header = CsvFields(CsvHeader());
-    const std::vector<std::string> row = CsvFields(CsvRows(run.settings, run.series));
+    const std::vector<std::string> row = CsvFields(CsvRows(run.settings, run.Summed(), run.series.result));
     ASSERT_EQ(row.size(), header.size());
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"time", "2021-04-12T18:28:00.005Z"},
@@ -111,7 +120,7 @@ TEST(CsvRow, HoldsTheRunsFieldsUnderTheHeadersNames) {
 TEST(CsvRow, QuotesWhatNeedsQuotingAndLeavesUnknownFieldsEmpty) {
     SampleRun run(2); // the custom read failed: its time and the loop's are unknown
     run.settings.target = L"C:\\a,b \"quoted\"\r\nnext";
-    const std::string line = CsvRows(run.settings, run.series);
+    const std::string line = CsvRows(run.settings, run.Summed(), run.series.result);
     EXPECT_NE(line.find(",\"C:\\a,b \"\"quoted\"\"\r\nnext\","), std::string::npos) << line;
     const std::vector<std::string> header = CsvFields(CsvHeader());
     const std::vector<std::string> row = CsvFields(line);
@@ -130,7 +139,7 @@ TEST(CsvRow, LatencyFieldsOfTestsThatDidNotCompleteStayEmpty) {
     run.settings.latency = true;
     for (std::size_t t = 0; t < 4; ++t) // samples left from passes of tests that did not complete
         run.Record().clients[0].phaseTicks[t] = PassTicks({30, 50, 70}, t == 1 ? 1 : 3);
-    const std::vector<std::string> row = CsvFields(CsvRows(run.settings, run.series));
+    const std::vector<std::string> row = CsvFields(CsvRows(run.settings, run.Summed(), run.series.result));
     const std::vector<std::string> header = CsvFields(CsvHeader());
     ASSERT_EQ(row.size(), header.size());
     const std::vector<std::string> expected = {"5.0", "7.0", "7.0", "5.0", "7.0", "7.0",
@@ -145,7 +154,7 @@ TEST(ComputeLatency, WholePassesAddEachPasssOwnPhases) {
     SampleRun run(1);
     // open {10, 40, 20, 30}, write 5 each, close {85, 55, 75, 65}: 100 ticks a pass
     run.Record().clients[0].phaseTicks[0] = {10, 40, 20, 30, 5, 5, 5, 5, 85, 55, 75, 65};
-    ASSERT_EQ(ComputeLatency(run.series), 0u);
+    ASSERT_EQ(SumUpSeries(run.series, run.settings.iterations, true, false), 0u);
 
     const LatencyStats& pass = run.series.latency[0].pass;
     EXPECT_EQ(pass.count, 4u);
@@ -164,7 +173,7 @@ TEST(ComputeLatency, CoversEveryClientOfEveryRun) {
     run.Record().clients[0].phaseTicks[0] = PassTicks({10, 20}, 3);
     run.Record().clients[1].phaseTicks[0] = PassTicks({30, 40}, 3);
     run.series.runs[1].clients[0].phaseTicks[0] = PassTicks({50, 60}, 3);
-    ASSERT_EQ(ComputeLatency(run.series), 0u);
+    ASSERT_EQ(SumUpSeries(run.series, run.settings.iterations, true, false), 0u);
     const LatencyStats& pass = run.series.latency[0].pass;
     EXPECT_EQ(pass.count, 6u);
     EXPECT_DOUBLE_EQ(pass.min, 1.0);
@@ -174,7 +183,7 @@ TEST(ComputeLatency, CoversEveryClientOfEveryRun) {
 
 TEST(JsonDocument, ListsOnlyTheCompletedTestsOfAFailedRun) {
     SampleRun run(2);
-    const nlohmann::json document = nlohmann::json::parse(JsonDocument(run.settings, run.series));
+    const nlohmann::json document = nlohmann::json::parse(JsonDocument(run.settings, run.Summed()));
     ASSERT_EQ(document["tests"].size(), 2u);
     EXPECT_EQ(document["tests"][0]["name"], "Write with custom function");
     EXPECT_EQ(document["tests"][1]["name"], "ReadPrivateProfileString");
@@ -190,7 +199,7 @@ TEST(JsonDocument, ListsOnlyTheCompletedTestsOfAFailedRun) {
 TEST(JsonDocument, IsValidUtf8WithSurrogatePairsAsOneCharacter) {
     SampleRun run(4);
     run.settings.target = L"C:\\caf\u00E9\\\xD83D\xDE00\\lone\xD800-";
-    const std::string text = JsonDocument(run.settings, run.series);
+    const std::string text = JsonDocument(run.settings, run.Summed());
     const nlohmann::json document = nlohmann::json::parse(text); // throws on invalid UTF-8
     EXPECT_EQ(document["target"].get<std::string>(), "C:\\caf\xC3\xA9\\\xF0\x9F\x98\x80\\lone\xEF\xBF\xBD-")
         << "U+1F600 must be one four-byte sequence, a lone surrogate U+FFFD";
@@ -204,7 +213,7 @@ TEST(JsonDocument, HoldsEveryRunAndTheirSummary) {
     run.settings.label = L"before";
     run.series.runs.push_back(run.Run(4, {1000000, 250000, 2000000, 4000}));
     run.series.runs.push_back(run.Run(4, {1900000, 250000, 2000000, 4000}));
-    const nlohmann::json document = nlohmann::json::parse(JsonDocument(run.settings, run.series));
+    const nlohmann::json document = nlohmann::json::parse(JsonDocument(run.settings, run.Summed()));
     EXPECT_EQ(document["documentVersion"], 2);
     EXPECT_EQ(document["label"], "before");
     EXPECT_EQ(document["runs"], 3);
@@ -219,7 +228,7 @@ TEST(JsonDocument, HoldsEveryRunAndTheirSummary) {
         << "the median of |1.5-1.5|, |1.0-1.5|, |1.9-1.5|";
     EXPECT_EQ(write["runs"], 3);
 
-    const std::string rows = CsvRows(run.settings, run.series);
+    const std::string rows = CsvRows(run.settings, run.Summed(), run.series.result);
     std::vector<std::string> runs;
     for (std::size_t start = 0; start < rows.size(); start = rows.find("\r\n", start) + 2)
         runs.push_back(CsvFields(rows.substr(start, rows.find("\r\n", start) + 2 - start)).back());
@@ -234,8 +243,8 @@ TEST(JsonDocument, KeepsThePerPassSamplesOfEveryClient) {
     run.Record().clients.push_back(run.Record().clients[0]);
     run.Record().clients[0].phaseTicks[0] = {12, 34, 5, 6, 78, 91};   // open, write, close of 2 passes
     run.Record().clients[1].phaseTicks[0] = {100, 200, 1, 2, 10, 20}; // the second client's
-    ASSERT_EQ(ComputeLatency(run.series), 0u);
-    const std::string text = JsonDocument(run.settings, run.series);
+    ASSERT_EQ(SumUpSeries(run.series, run.settings.iterations, true, false), 0u);
+    const std::string text = JsonDocument(run.settings, run.Summed());
     const nlohmann::json document = nlohmann::json::parse(text);
     const nlohmann::json& samples = document["runResults"][0]["tests"][0]["samplesUs"];
     EXPECT_EQ(samples["open"], nlohmann::json::parse("[[1.2, 3.4], [10.0, 20.0]]"));
