@@ -421,6 +421,8 @@ TEST(ProcessCmdLine, ResultFilesThatCannotBeWrittenAreRejected) {
          L"-json and -csv name the same file <" + results.File(L"both") + L">"},
         {{L"-target", target.Path(), L"-html", results.File(L"r.html"), L"-json", results.File(L"R.HTML")},
          L"-json and -html name the same file <" + results.File(L"R.HTML") + L">"},
+        {{L"-target", target.Path(), L"-csv", results.File(L"runs.csv"), L"-html", results.File(L"RUNS.csv")},
+         L"-csv and -html name the same file <" + results.File(L"runs.csv") + L">"},
         {{L"-target", target.Path(), L"-html", target.File(L"r.html")},
          L"The result file <" + target.File(L"r.html") + L"> lies in the target <" + target.Path() +
              L">: results are never written there"},

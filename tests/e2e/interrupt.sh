@@ -8,7 +8,8 @@
 # "clients" runs four clients at once: every client stops, every file goes.
 # "runs" runs three runs with a JSON document and interrupts the second: the
 # first run's result lines stay, and the document holds the first run whole and
-# the second as cancelled.
+# the second as cancelled, summed up over the tests that completed. "sweep"
+# does the same in the second step of a sweep of 1 and 2 clients.
 set -u
 exe=$1
 prefix=$2
@@ -85,6 +86,21 @@ else
     [ "$(printf '%s\n' "$json" | grep -c '"code": 1223')" -eq 2 ] ||
         { echo "the second run and the document are not cancelled"; fail=1; }
     [ "$(printf '%s\n' "$json" | grep -c '"code": 0')" -eq 1 ] || { echo "the first run is not whole"; fail=1; }
+    # The stopped series is summed up over what completed: the write and the
+    # profile read (before the custom read that was interrupted) in both runs,
+    # the others in the first; a sweep's steps each over their own run.
+    section() { printf '%s\n' "$json" | awk -v key="  \"$1\":" 'index($0, key) == 1 { on = 1 } on && /^  "/ && index($0, key) != 1 { on = 0 } on'; }
+    if [ "${4:-}" = runs ]; then
+        summary=$(section tests)
+        [ "$(grep -c '"name": ' <<<"$summary")" -eq 4 ] && [ "$(grep -c '"runs": 2,' <<<"$summary")" -eq 2 ] &&
+            [ "$(grep -c '"runs": 1,' <<<"$summary")" -eq 2 ] ||
+            { echo "the document's tests do not sum up both runs' completed tests: $summary"; fail=1; }
+    else
+        steps=$(section sweep)
+        [ "$(grep -c '"name": ' <<<"$steps")" -eq 6 ] &&
+            [ "$(grep -o '"clients": [0-9]*' <<<"$steps" | tr '\n' ' ')" = '"clients": 1 "clients": 2 ' ] ||
+            { echo "the document's sweep does not hold both steps with their completed tests: $steps"; fail=1; }
+    fi
 fi
 err=$(tr -d '\r' <"$work/err")
 expected_err_start=$'\nQuillmarsh finished with error: '

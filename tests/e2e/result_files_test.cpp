@@ -201,6 +201,38 @@ TEST_F(ResultFiles, AFailedRunStillWritesItsDocumentAndReplacesTheOldOne) {
     EXPECT_EQ(ListDirectory(results.Path()), std::vector<std::wstring>{L"run.json"});
 }
 
+// The create/delete loop cannot create its eighth file (a directory stands at
+// that name) and the run fails with access denied after three tests: the
+// document still sums up those three, with the statistics of their passes.
+TEST_F(ResultFiles, AFailedRunsDocumentSumsUpTheTestsThatCompleted) {
+    const std::wstring json = results.File(L"run.json");
+    const ProcessResult run = RunAndMeanwhile(
+        {L"-target", target.Path(), L"-iterations", L"200", L"-latency", L"-json", json}, [&] {
+            const std::vector<std::wstring> names = ListDirectory(target.Path());
+            if (!names.empty())
+                CreateDirectoryW((target.File(names[0]) + L"7").c_str(), nullptr);
+        });
+    ASSERT_EQ(run.exitCode, 5u) << run.out << run.err;
+    const nlohmann::json document = ReadJson(json);
+    EXPECT_EQ(document["result"]["code"], 5);
+    ASSERT_EQ(document["runResults"].size(), 1u);
+    const nlohmann::json& completed = document["runResults"][0]["tests"];
+    ASSERT_EQ(completed.size(), 3u) << "the create/delete loop was to fail";
+    ASSERT_EQ(document["tests"].size(), 3u) << "the failed run was not summed up";
+    for (std::size_t t = 0; t < 3; ++t) {
+        SCOPED_TRACE(t);
+        const nlohmann::json& test = document["tests"][t];
+        EXPECT_EQ(test["name"], completed[t]["name"]);
+        const double seconds = test["seconds"].get<double>();
+        EXPECT_GT(seconds, 0);
+        EXPECT_EQ(seconds, completed[t]["seconds"].get<double>());
+        EXPECT_NEAR(test["operationsPerSecond"].get<double>(), 200 / seconds, 1e-6 * 200 / seconds);
+        EXPECT_EQ(test["pass"]["count"], 200);
+        EXPECT_GT(test["pass"]["p99Us"].get<double>(), 0);
+        EXPECT_EQ(test["phases"][0]["count"], 200);
+    }
+}
+
 TEST_F(ResultFiles, NonAsciiTargetIsValidUtf8InTheDocument) {
     // e-acute, and U+1F600 outside the Basic Multilingual Plane (a surrogate pair).
     const std::wstring folder = target.File(L"caf\u00E9 \xD83D\xDE00");

@@ -4,10 +4,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
+#include "core/test_table.h"
 #include "results/html_report.h"
+#include "results/run_report.h"
 #include "results/run_summary.h"
 
 namespace {
@@ -150,6 +154,133 @@ TEST(SweepSteps, EachClientCountIsAStepOfItsOwn) {
     // The second run of four clients completed the first test only.
     EXPECT_DOUBLE_EQ(steps[1].tests[1].medianSeconds, 0.000001);
     EXPECT_EQ(steps[1].pass[0].count, 0u) << "no statistics without -latency";
+}
+
+// The time in microseconds of pass `pass` of phase `phase` of test `test`,
+// of client `client` of run `run`, in the fixtures below: each value of the
+// series its own, so a curve shows whose passes it holds.
+double PhaseUs(std::size_t run, std::size_t client, std::size_t test, std::size_t phase, std::size_t pass) {
+    return 1000.0 * static_cast<double>(run + 1) + 100.0 * static_cast<double>(client) +
+           10.0 * static_cast<double>(test * kMaxPhases + phase) + static_cast<double>(pass);
+}
+
+constexpr std::int64_t kTicksPerUs = 10; // a counter of 10 MHz
+
+// Gives every client of `run` (the series' run `index`) its passes of every
+// test, as PhaseUs says.
+void AddSamples(RunRecord& run, std::size_t index, std::size_t passes) {
+    for (std::size_t c = 0; c < run.clients.size(); ++c) {
+        for (std::size_t t = 0; t < kTestCount; ++t) {
+            std::vector<std::int64_t>& ticks = run.clients[c].phaseTicks[t];
+            ticks.clear();
+            for (std::size_t phase = 0; phase < kTests[t].phaseCount; ++phase) {
+                for (std::size_t pass = 0; pass < passes; ++pass)
+                    ticks.push_back(static_cast<std::int64_t>(PhaseUs(index, c, t, phase, pass)) *
+                                    kTicksPerUs);
+            }
+        }
+    }
+}
+
+// Expects `curve` to hold, per test and phase, every pass of every client of
+// the series' runs [first, first + count) and nothing else (`passes` each).
+void ExpectCurveOf(const ReportCurve& curve, const RunSeries& series, std::size_t first, std::size_t count,
+                   std::size_t passes) {
+    for (std::size_t t = 0; t < kTestCount; ++t) {
+        for (std::size_t phase = 0; phase < kTests[t].phaseCount; ++phase) {
+            SCOPED_TRACE(testing::Message() << kTests[t].category << ", phase " << phase);
+            std::vector<double> expected;
+            for (std::size_t r = first; r < first + count; ++r) {
+                for (std::size_t c = 0; c < series.runs[r].clients.size(); ++c) {
+                    for (std::size_t pass = 0; pass < passes; ++pass)
+                        expected.push_back(PhaseUs(r, c, t, phase, pass));
+                }
+            }
+            std::vector<double> drawn = curve.phaseUs[t][phase];
+            std::sort(drawn.begin(), drawn.end());
+            std::sort(expected.begin(), expected.end());
+            ASSERT_EQ(drawn.size(), expected.size());
+            for (std::size_t i = 0; i < drawn.size(); ++i)
+                EXPECT_NEAR(drawn[i], expected[i], 1e-6) << "pass " << i << " of the curve";
+        }
+    }
+}
+
+RunSettings ReportSettings() {
+    RunSettings settings;
+    settings.target = L"\\\\srv\\share\\q";
+    settings.iterations = 2;
+    settings.latency = true;
+    return settings;
+}
+
+// Each run's curve holds every pass of every client of that run.
+TEST(RunReport, EachRunsCurveHoldsThePassesOfAllItsClients) {
+    RunSettings settings = ReportSettings();
+    settings.clients = 3;
+    settings.runs = 2;
+    RunSeries series;
+    series.counterFrequency = 10000000;
+    series.runs = {RunOf(3, {100000, 200000, 300000, 400000}), RunOf(3, {110000, 210000, 310000, 410000})};
+    for (std::size_t r = 0; r < series.runs.size(); ++r)
+        AddSamples(series.runs[r], r, 2);
+    ASSERT_EQ(SumUpSeries(series, settings.iterations, true, false), 0u);
+    const ReportPage page = RunReport(settings, series, 0);
+    ASSERT_EQ(page.curves.size(), 2u);
+    for (std::size_t r = 0; r < 2; ++r) {
+        SCOPED_TRACE(r);
+        EXPECT_EQ(page.curves[r].name, L"run " + std::to_wstring(r + 1));
+        ExpectCurveOf(page.curves[r], series, r, 1, 2);
+    }
+}
+
+// A sweep of 1 and 2 clients, two runs each: every step's curve is drawn
+// from its own runs, its scaling rows and chart points are its own, and the
+// p99 chart shows the p99.
+TEST(RunReport, ASweepsCurvesTableAndChartsAreEachStepsOwn) {
+    RunSettings settings = ReportSettings();
+    settings.clientSweep = {1, 2};
+    settings.clients = 1;
+    settings.runs = 2;
+    RunSeries series;
+    series.counterFrequency = 10000000;
+    series.runs = {RunOf(1, {100000, 1, 1, 1}), RunOf(1, {300000, 1, 1, 1}), RunOf(2, {250000, 1, 1, 1}),
+                   RunOf(2, {250000, 1, 1, 1})};
+    for (std::size_t r = 0; r < series.runs.size(); ++r)
+        AddSamples(series.runs[r], r, 2);
+    ASSERT_EQ(SumUpSeries(series, settings.iterations, true, true), 0u);
+    const ReportPage page = RunReport(settings, series, 0);
+
+    ASSERT_EQ(page.curves.size(), 2u);
+    EXPECT_EQ(page.curves[0].name, L"1 client");
+    EXPECT_EQ(page.curves[1].name, L"2 clients");
+    ExpectCurveOf(page.curves[0], series, 0, 2, 2);
+    ExpectCurveOf(page.curves[1], series, 2, 2, 2);
+
+    // The write test's passes are their three phases added up: 3030 and 3033
+    // us in the first run, 6030 and 6033 in the second (p50 3033, p99 6033);
+    // 9030, 9033, 9330 and 9333 us in the third, 3000 us more in the fourth
+    // (p50 9333, p99 12333).
+    const std::vector<std::vector<std::wstring>> writeRows = {
+        {L"Write with custom function", L"1", L"0.200000", L"10.0", L"3033.0", L"6033.0"},
+        {L"", L"2", L"0.250000", L"16.0", L"9333.0", L"12333.0"},
+    };
+    ASSERT_EQ(page.tables.size(), 2u);
+    const ReportTable& scaling = page.tables[1];
+    ASSERT_GE(scaling.rows.size(), 2u);
+    EXPECT_EQ(scaling.rows[0], writeRows[0]);
+    EXPECT_EQ(scaling.rows[1], writeRows[1]);
+
+    ASSERT_EQ(page.sweepCharts.size(), 2u);
+    const ReportSweepChart& throughput = page.sweepCharts[0];
+    const ReportSweepChart& p99 = page.sweepCharts[1];
+    EXPECT_EQ(throughput.clients, (std::vector<double>{1, 2}));
+    EXPECT_EQ(p99.title, L"p99 of a pass against clients");
+    ASSERT_EQ(throughput.series.size(), kTestCount);
+    ASSERT_EQ(p99.series.size(), kTestCount);
+    EXPECT_EQ(throughput.series[kWriteTest].second, (std::vector<double>{10.0, 16.0}));
+    EXPECT_EQ(throughput.series[kProfileReadTest].second, (std::vector<double>{2 / 1e-6, 4 / 1e-6}));
+    EXPECT_EQ(p99.series[kWriteTest].second, (std::vector<double>{6033.0, 12333.0}));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -179,6 +180,156 @@ TEST(ComputeLatency, CoversEveryClientOfEveryRun) {
     EXPECT_DOUBLE_EQ(pass.min, 1.0);
     EXPECT_DOUBLE_EQ(pass.max, 6.0);
     EXPECT_DOUBLE_EQ(pass.p50, 3.0);
+}
+
+// A series that failed or was stopped is summed up over what completed: the
+// tables and files of a failed run still show the tests it finished, and a
+// sweep's steps the runs it made.
+TEST(SumUpSeries, AFailedSeriesCountsTheTestsThatCompleted) {
+    for (const bool sweep : {false, true}) {
+        SCOPED_TRACE(sweep ? "a sweep of 1 and 2 clients" : "two runs");
+        SampleRun run(4);
+        run.settings.latency = true;
+        run.settings.runs = sweep ? 1 : 2;
+        if (sweep)
+            run.settings.clientSweep = {1, 2};
+        // The second run failed in the custom read, after the write and the profile read.
+        run.series.runs.push_back(run.Run(2, {1000000, 350000, 0, 0}));
+        run.series.runs[1].result = 2;
+        run.series.result = 2;
+        run.Record().clients[0].phaseTicks[kWriteTest] = PassTicks({1000, 2000}, 3);
+        run.Record().clients[0].phaseTicks[kCustomReadTest] = PassTicks({500, 700}, 3);
+        std::vector<ClientRecord>& second = run.series.runs[1].clients;
+        second[0].phaseTicks[kWriteTest] = PassTicks({3000, 4000}, 3);
+        if (sweep) {
+            second.push_back(second[0]);
+            second[1].phaseTicks[kWriteTest] = PassTicks({5000, 6000}, 3);
+        }
+        ASSERT_EQ(SumUpSeries(run.series, run.settings.iterations, true, sweep), 0u);
+
+        if (!sweep) {
+            const std::array<TestSummary, kTestCount>& summary = run.series.summary;
+            EXPECT_EQ(summary[kWriteTest].runs, 2u);
+            EXPECT_DOUBLE_EQ(summary[kWriteTest].medianSeconds, 1.25);
+            EXPECT_DOUBLE_EQ(summary[kProfileReadTest].medianSeconds, 0.3);
+            EXPECT_EQ(summary[kCustomReadTest].runs, 1u) << "the failed run did not complete it";
+            EXPECT_DOUBLE_EQ(summary[kCustomReadTest].medianSeconds, 2.0);
+            EXPECT_DOUBLE_EQ(summary[kCreateDeleteTest].operationsPerSecond, 100 / 0.004);
+            const LatencyStats& write = run.series.latency[kWriteTest].pass;
+            EXPECT_EQ(write.count, 4u) << "the passes of both runs";
+            EXPECT_DOUBLE_EQ(write.p99, 400.0);
+            EXPECT_EQ(run.series.latency[kCustomReadTest].pass.count, 2u);
+            EXPECT_TRUE(run.series.sweep.empty());
+            continue;
+        }
+        ASSERT_EQ(run.series.sweep.size(), 2u) << "every step that ran, the failed one too";
+        const SweepStep& failed = run.series.sweep[1];
+        EXPECT_EQ(failed.clients, 2u);
+        EXPECT_EQ(failed.runCount, 1u);
+        EXPECT_DOUBLE_EQ(failed.tests[kWriteTest].medianSeconds, 1.0);
+        EXPECT_DOUBLE_EQ(failed.tests[kWriteTest].operationsPerSecond, 200.0);
+        EXPECT_DOUBLE_EQ(failed.tests[kProfileReadTest].medianSeconds, 0.35);
+        EXPECT_EQ(failed.tests[kCustomReadTest].runs, 0u);
+        EXPECT_EQ(failed.pass[kWriteTest].count, 4u) << "the passes of both clients";
+        EXPECT_DOUBLE_EQ(failed.pass[kWriteTest].p50, 400.0);
+        EXPECT_DOUBLE_EQ(failed.pass[kWriteTest].p99, 600.0);
+        EXPECT_DOUBLE_EQ(run.series.sweep[0].tests[kCustomReadTest].medianSeconds, 2.0);
+        EXPECT_EQ(run.series.sweep[0].pass[kWriteTest].count, 2u);
+        EXPECT_EQ(run.series.summary[kWriteTest].runs, 0u) << "a sweep sums up per count only";
+    }
+}
+
+// A sweep of 1 and 2 clients, two runs each, 100 iterations a client, with
+// -latency: the runs start a second apart, take 1.0, 1.1, 1.2 and 1.3 s for
+// the write test, and their passes of it are their own.
+struct SweepSeries {
+    SweepSeries() {
+        sample.settings.latency = true;
+        sample.settings.runs = 2;
+        sample.settings.clientSweep = {1, 2};
+        RunSeries& series = sample.series;
+        series.runs.clear();
+        const std::vector<std::vector<std::vector<std::int64_t>>> passes = {
+            {{1000, 2000, 3000}}, {{4000, 5000, 6000}}, {{7000}, {8000}}, {{9000}, {10000}}};
+        for (std::size_t r = 0; r < passes.size(); ++r) {
+            RunRecord record = sample.Run(4, {1000000 + 100000 * r, 250000, 2000000, 4000});
+            record.startTime += r * 10000000; // a second later each
+            const ClientRecord client = record.clients[0];
+            record.clients.assign(passes[r].size(), client);
+            for (std::size_t c = 0; c < passes[r].size(); ++c)
+                record.clients[c].phaseTicks[kWriteTest] = PassTicks(passes[r][c], 3);
+            series.runs.push_back(std::move(record));
+        }
+    }
+    SampleRun sample{4};
+};
+
+// Every row is its own run: its start, its times, its clients and the
+// latency of its own passes (not of the whole series).
+TEST(CsvRow, EveryRowIsItsOwnRun) {
+    SweepSeries sweep;
+    const std::vector<std::string> header = CsvFields(CsvHeader());
+    const auto column = [&](const std::string& name) {
+        return static_cast<std::size_t>(std::find(header.begin(), header.end(), name) - header.begin());
+    };
+    const std::string rows = CsvRows(sweep.sample.settings, sweep.sample.Summed(), 0);
+    const std::vector<std::vector<std::string>> expected = {
+        // time, write_s, write_p50_us, write_p99_us, write_max_us, clients, run
+        {"2021-04-12T18:28:00.005Z", "1.000000", "200.0", "300.0", "300.0", "1", "1"},
+        {"2021-04-12T18:28:01.005Z", "1.100000", "500.0", "600.0", "600.0", "1", "2"},
+        {"2021-04-12T18:28:02.005Z", "1.200000", "700.0", "800.0", "800.0", "2", "1"},
+        {"2021-04-12T18:28:03.005Z", "1.300000", "900.0", "1000.0", "1000.0", "2", "2"},
+    };
+    std::size_t r = 0;
+    for (std::size_t start = 0; start < rows.size(); start = rows.find("\r\n", start) + 2, ++r) {
+        ASSERT_LT(r, expected.size()) << rows;
+        SCOPED_TRACE(r);
+        const std::vector<std::string> row =
+            CsvFields(rows.substr(start, rows.find("\r\n", start) + 2 - start));
+        ASSERT_EQ(row.size(), header.size());
+        const std::vector<std::string> got = {row[column("time")],         row[column("write_s")],
+                                              row[column("write_p50_us")], row[column("write_p99_us")],
+                                              row[column("write_max_us")], row[column("clients")],
+                                              row[column("run")]};
+        EXPECT_EQ(got, expected[r]);
+    }
+    EXPECT_EQ(r, expected.size());
+}
+
+// A sweep's operations per second are those of each run's and each step's
+// own clients, not of the sweep's first count.
+TEST(JsonDocument, ASweepCountsTheOperationsOfEachStepsClients) {
+    SweepSeries sweep;
+    const nlohmann::json document =
+        nlohmann::json::parse(JsonDocument(sweep.sample.settings, sweep.sample.Summed()));
+    EXPECT_EQ(document["clients"], nlohmann::json({1, 2}));
+    ASSERT_EQ(document["runResults"].size(), 4u);
+    const double runOps[] = {100 / 1.0, 100 / 1.1, 200 / 1.2, 200 / 1.3};
+    for (std::size_t r = 0; r < 4; ++r) {
+        SCOPED_TRACE(r);
+        const nlohmann::json& run = document["runResults"][r];
+        EXPECT_EQ(run["clients"], r < 2 ? 1 : 2);
+        EXPECT_EQ(run["start"], "2021-04-12T18:28:0" + std::to_string(r) + ".005Z");
+        EXPECT_DOUBLE_EQ(run["tests"][0]["operationsPerSecond"].get<double>(), runOps[r]);
+    }
+    const nlohmann::json& steps = document["sweep"];
+    ASSERT_EQ(steps.size(), 2u);
+    const struct {
+        int clients;
+        double seconds, operationsPerSecond, p50, p99;
+    } expected[] = {{1, 1.05, 100 / 1.05, 300.0, 600.0}, {2, 1.25, 200 / 1.25, 800.0, 1000.0}};
+    for (std::size_t s = 0; s < 2; ++s) {
+        SCOPED_TRACE(s);
+        EXPECT_EQ(steps[s]["clients"], expected[s].clients);
+        EXPECT_EQ(steps[s]["runs"], 2);
+        const nlohmann::json& write = steps[s]["tests"][0];
+        EXPECT_DOUBLE_EQ(write["seconds"].get<double>(), expected[s].seconds);
+        EXPECT_DOUBLE_EQ(write["operationsPerSecond"].get<double>(), expected[s].operationsPerSecond);
+        EXPECT_DOUBLE_EQ(write["pass"]["p50Us"].get<double>(), expected[s].p50);
+        EXPECT_DOUBLE_EQ(write["pass"]["p99Us"].get<double>(), expected[s].p99);
+        EXPECT_DOUBLE_EQ(steps[s]["tests"][3]["operationsPerSecond"].get<double>(),
+                         expected[s].clients * 100 / 0.004);
+    }
 }
 
 TEST(JsonDocument, ListsOnlyTheCompletedTestsOfAFailedRun) {
